@@ -1,0 +1,114 @@
+// Owners for every Win32 handle kind the program holds: one template, one alias
+// per kind with its close function. Move-only; get() and put() (out-pointer).
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+#include <unknwn.h>
+
+#include <utility>
+
+namespace stagewell::win32 {
+
+template <typename T, typename Traits>
+class UniqueResource {
+ public:
+  UniqueResource() = default;
+  explicit UniqueResource(T value) : value_(value) {}
+  ~UniqueResource() { reset(); }
+  UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+  UniqueResource& operator=(UniqueResource&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  UniqueResource(const UniqueResource&) = delete;
+  UniqueResource& operator=(const UniqueResource&) = delete;
+
+  T get() const { return value_; }
+  explicit operator bool() const { return value_ != Traits::Empty(); }
+  T release() { return std::exchange(value_, Traits::Empty()); }
+  void reset(T value = Traits::Empty()) {
+    if (value_ != Traits::Empty()) Traits::Close(value_);
+    value_ = value;
+  }
+  // For APIs that return the handle through an out-parameter.
+  T* put() {
+    reset();
+    return &value_;
+  }
+
+ private:
+  T value_ = Traits::Empty();
+};
+
+struct HKeyTraits {
+  static HKEY Empty() { return nullptr; }
+  static void Close(HKEY key) { RegCloseKey(key); }
+};
+struct ModuleTraits {
+  static HMODULE Empty() { return nullptr; }
+  static void Close(HMODULE module) { FreeLibrary(module); }
+};
+struct InternetTraits {
+  static HINTERNET Empty() { return nullptr; }
+  static void Close(HINTERNET handle) { InternetCloseHandle(handle); }
+};
+struct FileTraits {
+  static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE handle) { CloseHandle(handle); }
+};
+struct FindTraits {
+  static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE handle) { FindClose(handle); }
+};
+struct GlobalTraits {
+  static HGLOBAL Empty() { return nullptr; }
+  static void Close(HGLOBAL block) { GlobalFree(block); }
+};
+struct WindowTraits {
+  static HWND Empty() { return nullptr; }
+  static void Close(HWND window) { DestroyWindow(window); }
+};
+
+using UniqueHKey = UniqueResource<HKEY, HKeyTraits>;
+using UniqueModule = UniqueResource<HMODULE, ModuleTraits>;
+using UniqueInternet = UniqueResource<HINTERNET, InternetTraits>;
+using UniqueFile = UniqueResource<HANDLE, FileTraits>;  // CreateFile: INVALID_HANDLE_VALUE is empty
+using UniqueFind = UniqueResource<HANDLE, FindTraits>;
+using UniqueGlobal = UniqueResource<HGLOBAL, GlobalTraits>;
+using UniqueWindow = UniqueResource<HWND, WindowTraits>;
+
+// COM interface pointer, released once.
+template <typename I>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ~ComPtr() { reset(); }
+  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      reset();
+      p_ = std::exchange(other.p_, nullptr);
+    }
+    return *this;
+  }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+
+  I* get() const { return p_; }
+  I* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  void reset() {
+    if (p_) std::exchange(p_, nullptr)->Release();
+  }
+  I** put() {
+    reset();
+    return &p_;
+  }
+  void** put_void() { return reinterpret_cast<void**>(put()); }
+
+ private:
+  I* p_ = nullptr;
+};
+
+}  // namespace stagewell::win32
