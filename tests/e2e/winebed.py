@@ -1,0 +1,201 @@
+"""Wine test bed: one 64-bit prefix and one X display for a group of tests.
+
+The prefix is made once (wineboot) and reused; before a batch a warm wineserver
+is started so each program start costs milliseconds, not seconds. Dialogs are
+unmanaged (no window manager under Xvfb), so a dismissed box vanishes at once.
+"""
+
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+
+WINE = shutil.which("wine64") or shutil.which("wine") or "wine"
+WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver64"
+
+
+class DriveResult:
+    """What the box driver saw: the boxes in order, the exit code, the events."""
+
+    def __init__(self, events, returncode):
+        self.events = events
+        self.returncode = returncode
+        self.boxes = [e for e in events if e.get("event") == "box"]
+        self.auth_dialogs = [e for e in events if e.get("event") == "auth"]
+        exits = [e for e in events if e.get("event") == "exit"]
+        self.exit_code = exits[0]["code"] if exits else None
+        self.timed_out = any(e.get("event") == "timeout" for e in events)
+
+    def __repr__(self):
+        return "DriveResult(%r)" % (self.events,)
+
+
+def _free_display():
+    for number in range(90, 200):
+        if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
+            return number
+    raise RuntimeError("no free X display")
+
+
+class WineBed:
+    def __init__(self, prefix_dir, display=None, lang="he_IL.UTF-8"):
+        self.prefix = os.path.abspath(prefix_dir)
+        self.display = display
+        self.lang = lang
+        self._xvfb = None
+        self.env = dict(os.environ)
+        self.env.update({
+            "WINEPREFIX": self.prefix,
+            "WINEARCH": "win64",
+            "WINEDEBUG": "-all",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",  # no Mono or Gecko installer prompts
+            "LANG": lang,
+            "LC_ALL": lang,
+        })
+
+    # --- life cycle -------------------------------------------------------
+
+    def start(self):
+        if self.display is None and not os.environ.get("STAGEWELL_USE_DISPLAY"):
+            self._start_xvfb()
+        elif self.display is None:
+            self.display = os.environ.get("DISPLAY")
+        self.env["DISPLAY"] = self.display
+        fresh = not os.path.exists(os.path.join(self.prefix, "system.reg"))
+        os.makedirs(self.prefix, exist_ok=True)
+        self._wineserver("-k")
+        self._wineserver("-w")
+        if fresh:
+            subprocess.run([WINE, "wineboot", "-i"], env=self.env, check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+            self._wineserver("-w")
+        self.reg_import('[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n')
+        subprocess.Popen([WINESERVER, "-p"], env=self.env).wait(timeout=30)
+        return self
+
+    def stop(self):
+        self._wineserver("-k")
+        self._wineserver("-w")
+        if self._xvfb:
+            self._xvfb.terminate()
+            try:
+                self._xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self._xvfb.kill()
+            self._xvfb = None
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def _start_xvfb(self):
+        number = _free_display()
+        self._xvfb = subprocess.Popen(
+            ["Xvfb", ":%d" % number, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        socket = "/tmp/.X11-unix/X%d" % number
+        deadline = time.monotonic() + 20
+        while not os.path.exists(socket):
+            if self._xvfb.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError("Xvfb did not start on :%d" % number)
+            time.sleep(0.05)
+        self.display = ":%d" % number
+
+    def _wineserver(self, flag):
+        subprocess.run([WINESERVER, flag], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120)
+
+    # --- registry ---------------------------------------------------------
+
+    def reg_import(self, text):
+        if not text.lstrip().startswith("Windows Registry Editor"):
+            text = "Windows Registry Editor Version 5.00\n\n" + text
+        with tempfile.NamedTemporaryFile(suffix=".reg", delete=False, dir=self.prefix) as handle:
+            handle.write(b"\xff\xfe" + text.replace("\n", "\r\n").encode("utf-16-le"))
+            path = handle.name
+        try:
+            subprocess.run([WINE, "regedit", "/S", self.to_windows_path(path)], env=self.env, check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        finally:
+            os.unlink(path)
+
+    def reg_delete(self, key):
+        subprocess.run([WINE, "reg", "delete", key, "/f"], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+
+    def reg_export(self, key):
+        """The key's values as regedit exports them (text), for before/after comparisons."""
+        with tempfile.NamedTemporaryFile(suffix=".reg", delete=False, dir=self.prefix) as handle:
+            path = handle.name
+        try:
+            subprocess.run([WINE, "regedit", "/E", self.to_windows_path(path), key], env=self.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+            with open(path, "rb") as exported:
+                data = exported.read()
+            return data.decode("utf-16") if data.startswith(b"\xff\xfe") else data.decode("latin-1")
+        finally:
+            os.unlink(path)
+
+    def app_defaults(self, exe_name, version=None, dll_overrides=None):
+        key = "HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\" + exe_name
+        self.reg_delete(key)
+        text = "[%s]\n" % key
+        if version:
+            text += '"Version"="%s"\n' % version
+        if dll_overrides:
+            text += "[%s\\DllOverrides]\n" % key
+            for name, value in dll_overrides.items():
+                text += '"%s"="%s"\n' % (name, value)
+        self.reg_import(text)
+
+    # --- programs ---------------------------------------------------------
+
+    def to_windows_path(self, linux_path):
+        return "Z:" + os.path.abspath(linux_path).replace("/", "\\")
+
+    def run(self, argv, timeout=60, cwd=None):
+        return subprocess.run([WINE] + list(argv), env=self.env, cwd=cwd, capture_output=True, timeout=timeout)
+
+    def drive(self, exe_path, args=(), timeout=60, user=None, password=None, cancel_auth=False,
+              hold_ms=0, on_event=None):
+        """Runs exe_path under the box driver, which presses OK on every box.
+
+        on_event, when given, is called with each event as it arrives (the driver
+        holds each box on screen for hold_ms first), e.g. to take a screenshot.
+        """
+        driver = os.environ.get("STAGEWELL_BOX_DRIVER")
+        if not driver:
+            raise RuntimeError("STAGEWELL_BOX_DRIVER is not set")
+        argv = [WINE, driver, "--timeout", str(int(timeout * 1000)), "--hold", str(hold_ms)]
+        if user is not None:
+            argv += ["--user", user, "--password", password or ""]
+        if cancel_auth:
+            argv += ["--cancel-auth"]
+        argv += ["--", self.to_windows_path(exe_path)] + list(args)
+        process = subprocess.Popen(argv, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        events = []
+        deadline = time.monotonic() + timeout + 30
+        for raw in process.stdout:
+            line = raw.decode("utf-8", "replace").strip()
+            if not line.startswith("{"):
+                continue
+            event = json.loads(line)
+            events.append(event)
+            if on_event:
+                on_event(event)
+            if time.monotonic() > deadline:
+                break
+        try:
+            process.wait(timeout=max(1, deadline - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+        return DriveResult(events, process.returncode)
+
+    def screenshot(self, png_path):
+        subprocess.run(["import", "-display", self.display, "-window", "root", png_path],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
