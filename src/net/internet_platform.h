@@ -1,0 +1,46 @@
+// The operations of the one HTTP exchange that belong to the platform: URL
+// splitting, the internet handles, the UTC clock and the two dialogs. The
+// request logic above it stays portable and testable with a fake.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace stagewell::net {
+
+struct UrlParts {
+  bool isHttp = false;
+  std::string host;
+  uint16_t port = 80;
+  std::string object;  // path with query
+};
+
+class InternetPlatform {
+ public:
+  virtual ~InternetPlatform() = default;
+
+  // Milliseconds field (0-999) of the current UTC time.
+  virtual unsigned UtcMilliseconds() = 0;
+  // Canonicalises (nothing after "?" escaped) and cracks the URL.
+  virtual bool SplitUrl(const std::string& url, UrlParts& parts) = 0;
+  // The standard box with the application's title and OK only.
+  virtual void ShowBadUrl(const std::string& text) = 0;
+
+  virtual bool Connect(const std::string& host, uint16_t port) = 0;
+  virtual bool OpenRequest(const std::string& object) = 0;
+  virtual bool AddRequestHeaders(const std::string& headers) = 0;
+  virtual bool SendRequest() = 0;
+  virtual bool QueryStatusCode(uint32_t& status) = 0;
+  // The password dialog for the pending request; true when the user asked
+  // for the request to be sent again.
+  virtual bool AskForCredentials() = 0;
+  // Reads up to `size` bytes of the body; `read` 0 means the body has ended.
+  virtual bool ReadBody(char* buffer, size_t size, size_t& read) = 0;
+
+  // Each does nothing when its handle was never opened.
+  virtual void CloseRequest() = 0;
+  virtual void CloseConnection() = 0;
+};
+
+}  // namespace stagewell::net

@@ -1,0 +1,27 @@
+// The wire format of the store-user-data request and the reading of its reply.
+#pragma once
+
+#include <string>
+
+namespace stagewell::net {
+
+// Values of the installation record as the run produced them (ANSI bytes).
+struct QueryValues {
+  std::string customer, repDirectory, docDirectory, databaseInfo, id, kupa, date, version, identity;
+};
+
+// The query template with every placeholder replaced, in a fixed order; values
+// go in as they are, unescaped.
+std::string FillQuery(const QueryValues& values);
+// "QOR_URL=<sealed>&QOR_ENCR=<identity>".
+std::string BuildEnvelope(const std::string& sealed, const std::string& identity);
+// host + "/iqor/NewWA.dll?" + envelope; no scheme.
+std::string BuildAddress(const std::string& host, const std::string& envelope);
+
+enum class ReplyOutcome { kAccepted, kDuplicate, kFault, kNoReply };
+
+// Classifies the opened reply by substring: "0" anywhere, then "-1", else fault.
+// kNoReply is the caller's, for a request that got no response.
+ReplyOutcome ClassifyOpenedReply(const std::string& opened);
+
+}  // namespace stagewell::net

@@ -1,0 +1,87 @@
+// A scripted InternetPlatform that records every call in order.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "net/internet_platform.h"
+
+namespace stagewell::net::testing {
+
+class FakeInternetPlatform : public InternetPlatform {
+ public:
+  // Script.
+  unsigned milliseconds = 0;
+  bool splitOk = true;
+  UrlParts parts{true, "service.example", 80, "/iqor/NewWA.dll?x=1"};
+  bool connectOk = true, openOk = true, headersOk = true, statusOk = true;
+  int failingSend = 0;            // 1-based number of the send that fails; 0: none
+  std::deque<uint32_t> statuses{200};
+  bool dialogRetries = false;
+  std::string body;
+  size_t maxPiece = 1000;        // the body is handed out in pieces of at most this size
+  bool readFailsAtEnd = false;   // the read after the body fails instead of returning 0
+
+  // Record.
+  std::vector<std::string> calls;
+  std::string splitUrl, badUrlText, headers;
+  size_t reads = 0;
+
+  unsigned UtcMilliseconds() override { return milliseconds; }
+  bool SplitUrl(const std::string& url, UrlParts& out) override {
+    calls.push_back("split");
+    splitUrl = url;
+    if (splitOk) out = parts;
+    return splitOk;
+  }
+  void ShowBadUrl(const std::string& text) override {
+    calls.push_back("bad-url-box");
+    badUrlText = text;
+  }
+  bool Connect(const std::string& host, uint16_t port) override {
+    calls.push_back("connect " + host + ":" + std::to_string(port));
+    return connectOk;
+  }
+  bool OpenRequest(const std::string& object) override {
+    calls.push_back("open " + object);
+    return openOk;
+  }
+  bool AddRequestHeaders(const std::string& text) override {
+    calls.push_back("headers");
+    headers = text;
+    return headersOk;
+  }
+  bool SendRequest() override {
+    calls.push_back("send");
+    return ++sends_ != failingSend;
+  }
+  bool QueryStatusCode(uint32_t& status) override {
+    calls.push_back("status");
+    if (!statusOk || statuses.empty()) return false;
+    status = statuses.front();
+    if (statuses.size() > 1) statuses.pop_front();
+    return true;
+  }
+  bool AskForCredentials() override {
+    calls.push_back("dialog");
+    return dialogRetries;
+  }
+  bool ReadBody(char* buffer, size_t size, size_t& read) override {
+    ++reads;
+    read = std::min({size, maxPiece, body.size() - offset_});
+    std::memcpy(buffer, body.data() + offset_, read);
+    offset_ += read;
+    return !(read == 0 && readFailsAtEnd);
+  }
+  void CloseRequest() override { calls.push_back("close-request"); }
+  void CloseConnection() override { calls.push_back("close-connection"); }
+
+ private:
+  size_t offset_ = 0;
+  int sends_ = 0;
+};
+
+}  // namespace stagewell::net::testing
