@@ -194,6 +194,7 @@ class WineBed:
         except subprocess.TimeoutExpired:
             process.kill()
             process.wait()
+        process.stdout.close()
         return DriveResult(events, process.returncode)
 
     def screenshot(self, png_path):

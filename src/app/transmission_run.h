@@ -1,0 +1,48 @@
+// The one run of the program: wait window, installation record and its checks,
+// then the exchange with the maker's service, ending with exactly one box.
+#pragma once
+
+#include <string>
+
+#include "app/messages.h"
+#include "app/registry_store.h"
+#include "app/run_platform.h"
+#include "app/unc_path_converter.h"
+
+namespace stagewell::app {
+
+// The checked installation record, as it is sent.
+struct InstallationRecord {
+  std::string customer;
+  std::string repDirectory;
+  std::string docDirectory;
+  std::string databaseInfo;
+  std::string id;
+  std::string kupa;
+  std::string date;
+  std::string version;
+};
+
+// Sends an accepted record and says which box ends the run. The wait window is
+// still open while it works; anything it holds is released before it returns.
+class RecordTransmitter {
+ public:
+  virtual ~RecordTransmitter() = default;
+  virtual const BoxMessage& Transmit(const InstallationRecord& record) = 0;
+};
+
+struct RunServices {
+  RegistryStore& registry;
+  FileLookup& files;
+  ComputerName& computer;
+  Clock& clock;
+  UncPlatform& unc;
+  WaitWindow& wait;
+  MessageBoxes& boxes;
+  RecordTransmitter* transmitter;  // null: the run ends after the record is checked
+};
+
+// Returns the box that ended the run, or null when none was shown.
+const BoxMessage* RunTransmission(RunServices& services);
+
+}  // namespace stagewell::app

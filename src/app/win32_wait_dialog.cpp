@@ -1,0 +1,39 @@
+#include "app/win32_wait_dialog.h"
+
+#include <windows.h>
+
+#include "app/resource.h"
+#include "common/win32_text.h"
+
+namespace stagewell::app {
+namespace {
+
+INT_PTR CALLBACK NoHandlers(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+void CentreOnDesktop(HWND window) {
+  RECT desktop, own;
+  GetWindowRect(GetDesktopWindow(), &desktop);
+  GetWindowRect(window, &own);
+  const int width = own.right - own.left;
+  const int height = own.bottom - own.top;
+  SetWindowPos(window, nullptr, desktop.left + (desktop.right - desktop.left - width) / 2,
+               desktop.top + (desktop.bottom - desktop.top - height) / 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+void CWaitDialog::Open(const char* text) {
+  window_.reset(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WAIT), nullptr, NoHandlers, 0));
+  if (!window_) return;
+  CentreOnDesktop(window_.get());
+  SetWindowTextW(window_.get(), L"");
+  SetDlgItemTextW(window_.get(), IDC_WAIT_TEXT, win32::WideFromUtf8(text).c_str());
+  // The run pumps no messages until its final box; paint once now so the
+  // window shows its text rather than an empty frame.
+  RedrawWindow(window_.get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void CWaitDialog::Close() { window_.reset(); }
+
+}  // namespace stagewell::app
