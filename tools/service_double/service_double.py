@@ -1,0 +1,456 @@
+#!/usr/bin/python3
+"""A loopback stand-in for the maker's store-user-data web service.
+
+Usage:
+  /usr/bin/python3 service_double.py [--port 0] [--db PATH] [--mode MODE]
+                                     [--record PATH.jsonl] [--user U --password P]
+
+Prints "READY <port>" on stdout once it listens and serves until SIGTERM or
+SIGINT. The sealed request is opened with Debian's python3-cryptography
+Blowfish, each 4-byte half of a block reversed before and after the block: an
+implementation independent of the program's own.
+
+Modes (the answer to GET /iqor/NewWA.dll?...):
+  normal        checks the request; stores an accepted record in SQLite and
+                answers sealed "0" for a new (subscriber, ID) pair, sealed "-1"
+                for one already stored; a request failing a check gets sealed
+                "ERR" (neither "0" nor "-1")
+  no-verdict    checks, stores nothing, answers sealed "RECEIVED"
+  empty         200 with an empty body
+  garbage       200 with a line of HTML
+  several-runs  as normal, the verdict sent as two sealed runs on one line
+                ("OK" + "0", or "-" + "1")
+  redirect      302 to /iqor/Moved?<same query> with a sealed "-1" body line;
+                the moved address, if ever fetched, answers as normal does
+  not-found     404 with an HTML body line
+  server-error  500 with an HTML body line
+  auth          401 with Basic authentication until the request carries
+                --user/--password, then as normal
+  silent        reads the request and never answers
+  close         reads the request and closes the connection without a response
+  huge          200 with one line of 8 MiB
+
+GET /_control?mode=NAME switches the mode of a running double (not recorded).
+
+Every other request is appended to the record file as one JSON object per line:
+  request_line (text and hex), method, path, query (raw, as received), headers
+  ([name, value] in order), envelope (sealed, identity, snozel), opened query
+  (hex of the raw Windows-1255 bytes and cp1255 text), keys (in order), fields
+  (key -> cp1255 text), checks (name -> bool), ok, answer (status, body,
+  opened, expected_outcome: what the program should conclude from it), stored.
+"""
+
+import argparse
+import base64
+import binascii
+import json
+import os
+import re
+import signal
+import socket
+import sqlite3
+import sys
+import threading
+import warnings
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import parse_qs
+
+from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
+
+# The cipher is kept for interoperability, not chosen.
+warnings.filterwarnings("ignore", message="Blowfish has been deprecated")
+
+MODES = ("normal", "no-verdict", "empty", "garbage", "several-runs", "redirect", "not-found",
+         "server-error", "auth", "silent", "close", "huge")
+
+QUERY_KEYS = ["O", "", "STO", "P1", "P2", "P3", "P4", "P5", "P6", "P7", "P8", "RENCR"]
+SERVICE_PATH = "/iqor/NewWA.dll"
+MOVED_PATH = "/iqor/Moved"
+HUGE_LINE_BYTES = 8 * 1024 * 1024
+HTML_LINE = b"<html><body><h1>Service page</h1></body></html>\r\n"
+
+
+# --- the cipher and the sealed text form -------------------------------------
+
+def _swap_halves(block):
+    return block[3::-1] + block[7:3:-1]
+
+
+def _library_key(key):
+    """The library takes 4..56 key bytes; the schedule cycles through the key,
+    so a short key repeated a whole number of times keys the same tables."""
+    if not key:
+        raise ValueError("empty key")
+    if len(key) < 4:
+        key = key * -(-4 // len(key))
+    if len(key) > 56:
+        raise ValueError("key longer than 56 bytes")
+    return key
+
+
+def _run_blocks(key, data, decrypt):
+    cipher = Cipher(algorithms.Blowfish(_library_key(key)), modes.ECB())
+    worker = cipher.decryptor() if decrypt else cipher.encryptor()
+    out = bytearray()
+    for k in range(0, len(data), 8):
+        out += _swap_halves(worker.update(_swap_halves(data[k:k + 8])))
+    return bytes(out)
+
+
+def encrypt(key, plain):
+    """ECB with zero padding to a multiple of 8."""
+    padded = plain + b"\0" * (-len(plain) % 8)
+    return _run_blocks(key, padded, decrypt=False)
+
+
+def decrypt(key, data):
+    padded = data + b"\0" * (-len(data) % 8)
+    return _run_blocks(key, padded, decrypt=True)
+
+
+def seal(plain, key):
+    return "$".join("%02X" % b for b in encrypt(key, plain))
+
+
+def _strtol16(text):
+    """The C library's strtol(text, 16) on one or two characters, low 8 bits."""
+    text = text.lstrip(" \t\r\n\v\f")
+    sign = 1
+    if text[:1] in ("+", "-"):
+        sign = -1 if text[0] == "-" else 1
+        text = text[1:]
+    if text[:2].lower() == "0x" and len(text) > 2 and text[2] in "0123456789abcdefABCDEF":
+        text = text[2:]
+    digits = re.match(r"[0-9a-fA-F]*", text).group(0)
+    return (sign * int(digits, 16) if digits else 0) & 0xFF
+
+
+def decode_hex(text):
+    out = bytearray()
+    j = 0
+    while j < len(text):
+        if text[j] == "$":
+            out.append(_strtol16(text[j + 1:j + 3]))
+            j += 3
+        else:
+            j += 1
+    return bytes(out)
+
+
+def open_segment(segment, key):
+    if len(segment) > 10000:
+        return b""
+    plain = decrypt(key, decode_hex(segment))
+    return plain.split(b"\0", 1)[0]
+
+
+def open_reply(reply, key):
+    """Opens one or several sealed runs written on one line."""
+    text = reply.strip(" \t\r\n\v\f")
+    if text.startswith("$"):
+        return open_segment(text, key)
+    if len(text) < 3:
+        return b""
+    for i in range(2, len(text), 3):
+        if text[i] != "$":
+            return open_segment("$" + text[:i], key) + open_reply(text[i:], key)
+    return open_segment("$" + text, key)
+
+
+def classify(opened):
+    if b"0" in opened:
+        return "accepted"
+    if b"-1" in opened:
+        return "duplicate"
+    return "fault"
+
+
+# --- the request -------------------------------------------------------------
+
+ENVELOPE = re.compile(r"^QOR_URL=([^&]*)&QOR_ENCR=([^&]*)&Snozel=([^&]*)$")
+SEALED = re.compile(r"^[0-9A-F]{2}(\$[0-9A-F]{2})*$")
+
+
+def parse_query(text):
+    """Splits the opened query at the markers of its keys, in order. Values are
+    sent unescaped, so a value may hold "&" and "="; only the next key's marker
+    ends it. Returns ([(key, value bytes)], complete)."""
+    if not text.startswith(b"O="):
+        return [], False
+    fields = []
+    key, start = "O", 2
+    for following in QUERY_KEYS[1:]:
+        marker = b"&" if following == "" else b"&" + following.encode() + b"="
+        at = text.find(marker, start)
+        if at < 0:
+            fields.append((key, text[start:]))
+            return fields, False
+        fields.append((key, text[start:at]))
+        key, start = following, at + len(marker)
+    fields.append((key, text[start:]))
+    return fields, True
+
+
+def examine(method, path, query, headers):
+    """Everything the double checks and reports about one service request."""
+    report = {"method": method, "path": path, "query": query, "checks": {}}
+    checks = report["checks"]
+    checks["method is GET"] = method == "GET"
+    checks["path"] = path == SERVICE_PATH
+    header_values = {}
+    for name, value in headers:
+        header_values.setdefault(name.lower(), []).append(value)
+    checks["User-Agent is QorRemote"] = header_values.get("user-agent") == ["QorRemote"]
+    checks["Accept is text/*"] = header_values.get("accept") == ["text/*"]
+
+    envelope = ENVELOPE.match(query)
+    checks["envelope form"] = envelope is not None
+    if not envelope:
+        return report, None
+    sealed, identity, snozel = envelope.groups()
+    report["envelope"] = {"sealed": sealed, "identity": identity, "snozel": snozel}
+    checks["Snozel is 0-999 without leading zeros"] = re.fullmatch(r"0|[1-9][0-9]{0,2}", snozel) is not None
+    checks["sealed form"] = (SEALED.match(sealed) is not None and (len(sealed) + 1) % 24 == 0)
+    key = identity.encode("latin-1")
+    try:
+        opened = open_segment("$" + sealed, key)
+    except ValueError as error:
+        report["key_error"] = str(error)
+        return report, None
+    report["opened_hex"] = opened.hex().upper()
+    report["opened_text"] = opened.decode("cp1255", errors="replace")
+    fields, complete = parse_query(opened)
+    report["keys"] = [name for name, _ in fields]
+    report["fields"] = {name: value.decode("cp1255", errors="replace") for name, value in fields if name}
+    report["fields_hex"] = {name: value.hex().upper() for name, value in fields if name}
+    values = dict(fields)
+    checks["keys in order"] = complete and report["keys"] == QUERY_KEYS
+    checks["O is 18"] = values.get("O") == b"18"
+    checks["empty item"] = values.get("") == b""
+    checks["STO is StoreUserData"] = values.get("STO") == b"StoreUserData"
+    checks["RENCR equals QOR_ENCR"] = values.get("RENCR") == key
+    return report, key
+
+
+# --- storage -----------------------------------------------------------------
+
+class Store:
+    """Accepted records, one per (subscriber number, installation ID)."""
+
+    def __init__(self, path):
+        self.lock = threading.Lock()
+        self.db = sqlite3.connect(path, check_same_thread=False)
+        self.db.execute(
+            "CREATE TABLE IF NOT EXISTS records (customer TEXT, id TEXT, rep_directory TEXT,"
+            " doc_directory TEXT, database_info TEXT, kupa TEXT, date TEXT, version TEXT,"
+            " identity TEXT, query_hex TEXT, PRIMARY KEY (customer, id))")
+        self.db.commit()
+
+    def add(self, fields, query_hex):
+        """True when the pair was new and is now stored."""
+        row = [fields.get(k, "") for k in ("P1", "P5", "P2", "P3", "P4", "P6", "P7", "P8", "RENCR")]
+        with self.lock:
+            try:
+                self.db.execute("INSERT INTO records VALUES (?,?,?,?,?,?,?,?,?,?)", row + [query_hex])
+                self.db.commit()
+                return True
+            except sqlite3.IntegrityError:
+                return False
+
+
+# --- the server ----------------------------------------------------------------
+
+class Handler(BaseHTTPRequestHandler):
+    server_version = "IqorDouble/1.0"
+    protocol_version = "HTTP/1.0"
+
+    def log_message(self, format, *args):  # the record file is the log
+        pass
+
+    def parse_request(self):
+        parsed = super().parse_request()
+        if not parsed:
+            self.server.write_record({"request_line": self._request_line(),
+                                      "request_line_hex": self.raw_requestline.hex().upper(),
+                                      "error": "malformed request"})
+        return parsed
+
+    def _request_line(self):
+        return self.raw_requestline.decode("latin-1").rstrip("\r\n")
+
+    def do_GET(self):
+        path, _, query = self.path.partition("?")
+        if path == "/_control":
+            self._control(query)
+            return
+        mode = self.server.mode
+        record = {"mode": mode, "request_line": self._request_line(),
+                  "request_line_hex": self.raw_requestline.hex().upper(),
+                  "headers": [[n, v] for n, v in self.headers.items()]}
+        report, key = examine(self.command, path if path != MOVED_PATH else SERVICE_PATH, query,
+                              self.headers.items())
+        record.update(report)
+        record["path"] = path
+        record["followed_redirect"] = path == MOVED_PATH
+        record["ok"] = key is not None and all(report["checks"].values())
+        record["stored"] = False
+
+        if mode == "auth" and not self._authorised():
+            record["authorization"] = self.headers.get("Authorization")
+            self._answer(record, 401, HTML_LINE, key,
+                         extra=[("WWW-Authenticate", 'Basic realm="iqor"')])
+        elif mode == "silent":
+            self.server.write_record(dict(record, answer={"status": None, "expected_outcome": "no reply"}))
+            self._wait_for_client_to_leave()
+        elif mode == "close":
+            self.server.write_record(dict(record, answer={"status": None, "expected_outcome": "no reply"}))
+            self.close_connection = True
+            self.connection.shutdown(socket.SHUT_RDWR)
+        elif mode == "empty":
+            self._answer(record, 200, b"", key)
+        elif mode == "garbage":
+            self._answer(record, 200, HTML_LINE, key)
+        elif mode == "not-found":
+            self._answer(record, 404, HTML_LINE, key)
+        elif mode == "server-error":
+            self._answer(record, 500, HTML_LINE, key)
+        elif mode == "huge":
+            self._answer_huge(record, key)
+        elif key is None:
+            self._answer(record, 200, b"ERR\r\n", key)
+        elif mode == "redirect" and path != MOVED_PATH:
+            location = "http://%s:%d%s?%s" % (self.server.server_address[0], self.server.server_address[1],
+                                              MOVED_PATH, query)
+            self._answer(record, 302, (seal(b"-1", key) + "\r\n").encode(), key,
+                         extra=[("Location", location)])
+        elif mode == "no-verdict":
+            self._answer(record, 200, (seal(b"RECEIVED", key) + "\r\n").encode(), key)
+        else:  # normal, several-runs, auth with credentials, the moved address
+            verdict = b"ERR"
+            if record["ok"]:
+                record["stored"] = self.server.store.add(record["fields"], record["opened_hex"])
+                verdict = b"0" if record["stored"] else b"-1"
+            if mode == "several-runs":
+                runs = [b"OK", b"0"] if verdict == b"0" else [b"-", b"1"] if verdict == b"-1" else [b"E", b"RR"]
+                line = "".join(seal(run, key) for run in runs)
+            else:
+                line = seal(verdict, key)
+            self._answer(record, 200, (line + "\r\n").encode(), key)
+
+    def _control(self, query):
+        mode = parse_qs(query).get("mode", [""])[0]
+        if mode in MODES:
+            self.server.mode = mode
+            self._send(200, b"OK\r\n")
+        else:
+            self._send(400, b"unknown mode\r\n")
+
+    def _authorised(self):
+        expected = "Basic " + base64.b64encode(
+            ("%s:%s" % (self.server.user, self.server.password)).encode("latin-1")).decode()
+        return self.headers.get("Authorization") == expected
+
+    def _answer(self, record, status, body, key, extra=()):
+        first_line = body.split(b"\n", 1)[0]
+        opened = open_reply(first_line.decode("latin-1"), key) if key else b""
+        record["answer"] = {"status": status, "body": body.decode("latin-1"),
+                            "opened": opened.decode("cp1255", errors="replace"),
+                            "expected_outcome": classify(opened) if key else "fault"}
+        if status == 401:
+            record["answer"]["expected_outcome"] = "no reply unless the dialog retries"
+        self.server.write_record(record)
+        self._send(status, body, extra)
+
+    def _send(self, status, body, extra=()):
+        self.send_response(status)
+        for name, value in extra:
+            self.send_header(name, value)
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self._write(body)
+
+    def _answer_huge(self, record, key):
+        record["answer"] = {"status": 200, "body_bytes": HUGE_LINE_BYTES + 2, "expected_outcome": "fault"}
+        self.server.write_record(record)
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Content-Length", str(HUGE_LINE_BYTES + 2))
+        self.end_headers()
+        chunk = b"A" * 65536
+        for _ in range(HUGE_LINE_BYTES // len(chunk)):
+            if not self._write(chunk):
+                return
+        self._write(b"\r\n")
+
+    def _write(self, data):
+        """False once the client has gone: it may stop reading at any point."""
+        try:
+            self.wfile.write(data)
+            return True
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+            return False
+
+    def _wait_for_client_to_leave(self):
+        self.connection.settimeout(0.5)
+        while not self.server.stopping.is_set():
+            try:
+                if not self.connection.recv(1):
+                    break
+            except socket.timeout:
+                continue
+            except OSError:
+                break
+        self.close_connection = True
+
+
+class ServiceDouble(ThreadingHTTPServer):
+    daemon_threads = True
+
+    def __init__(self, port, db_path, mode, record_path, user="", password=""):
+        super().__init__(("127.0.0.1", port), Handler)
+        self.mode = mode
+        self.store = Store(db_path)
+        self.record_path = record_path
+        self.user, self.password = user, password
+        self.stopping = threading.Event()
+        self._record_lock = threading.Lock()
+
+    def write_record(self, record):
+        if not self.record_path:
+            return
+        with self._record_lock, open(self.record_path, "a", encoding="utf-8") as out:
+            out.write(json.dumps(record, ensure_ascii=False) + "\n")
+
+    def stop(self):
+        self.stopping.set()
+        self.shutdown()
+        self.server_close()
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--db", default=":memory:")
+    parser.add_argument("--mode", choices=MODES, default="normal")
+    parser.add_argument("--record", default="")
+    parser.add_argument("--user", default="")
+    parser.add_argument("--password", default="")
+    args = parser.parse_args(argv)
+
+    server = ServiceDouble(args.port, args.db, args.mode, args.record, args.user, args.password)
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    serving = threading.Thread(target=server.serve_forever, daemon=True)
+    serving.start()
+    print("READY %d" % server.server_address[1], flush=True)
+    while not stop.wait(0.5):
+        pass
+    server.stop()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

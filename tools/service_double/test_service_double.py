@@ -1,0 +1,166 @@
+"""Self-test of the service double: its cipher, its sealed text form, and its
+answers over real HTTP on the loopback."""
+
+import http.client
+import json
+import os
+import tempfile
+import threading
+import unittest
+
+import service_double as sd
+
+# Published Blowfish known-answer vectors (key, plain, cipher), big-endian
+# reference byte order.
+REFERENCE_VECTORS = [
+    ("0000000000000000", "0000000000000000", "4EF997456198DD78"),
+    ("FFFFFFFFFFFFFFFF", "FFFFFFFFFFFFFFFF", "51866FD5B85ECB8A"),
+    ("3000000000000000", "1000000000000001", "7D856F9A613063F2"),
+    ("1111111111111111", "1111111111111111", "2466DD878B963C9D"),
+    ("0123456789ABCDEF", "1111111111111111", "61F9C3802281B096"),
+    ("FEDCBA9876543210", "0123456789ABCDEF", "0ACEAB0FC6A0A28D"),
+    ("7CA110454A1A6E57", "01A1D6D039776742", "59C68245EB05282B"),
+    ("0131D9619DC1376E", "5CD54CA83DEF57DA", "B1B8CC0B250F09A0"),
+]
+
+
+def swap(hex_block):
+    return sd._swap_halves(bytes.fromhex(hex_block))
+
+
+class CipherTest(unittest.TestCase):
+    def test_published_vectors_through_the_byte_order_rule(self):
+        for key, plain, cipher in REFERENCE_VECTORS:
+            with self.subTest(key=key):
+                got = sd.encrypt(bytes.fromhex(key), swap(plain))
+                self.assertEqual(got.hex().upper(), swap(cipher).hex().upper())
+                self.assertEqual(sd.decrypt(bytes.fromhex(key), got).hex().upper(), swap(plain).hex().upper())
+
+    def test_short_key_is_repeated_to_the_same_schedule(self):
+        plain = b"12345678"
+        self.assertEqual(sd.encrypt(b"ab", plain), sd.encrypt(b"abab", plain))
+        self.assertEqual(sd.encrypt(b"xyz", plain), sd.encrypt(b"xyzxyz", plain))
+
+    def test_seal_and_open_round_trip(self):
+        key = b"00AB12CD34EF5A6B0C1D"
+        for plain in [b"0", b"-1", b"12345678", b"123456789", b"O=18&&STO=StoreUserData&P1=\xe0\xe1"]:
+            with self.subTest(plain=plain):
+                sealed = sd.seal(plain, key)
+                self.assertEqual(len(sealed), 3 * (len(plain) + (-len(plain) % 8)) - 1)
+                self.assertRegex(sealed, sd.SEALED)
+                self.assertEqual(sd.open_reply(sealed + "\r\n", key), plain)
+                self.assertEqual(sd.open_reply("  $" + sealed.lower(), key), plain)
+
+    def test_open_reply_forms(self):
+        key = b"KEY1"
+        rows = [
+            ("two runs joined", sd.seal(b"-", key) + sd.seal(b"1", key), b"-1"),
+            ("too short", "AB", b""),
+            ("empty", "", b""),
+            ("cut at a zero byte", sd.seal(b"ab\0cd", key), b"ab"),
+            ("segment over 10000 characters", "$" + "00$" * 3334, b""),
+        ]
+        for name, reply, expected in rows:
+            with self.subTest(name):
+                self.assertEqual(sd.open_reply(reply, key), expected)
+
+    def test_hex_items_follow_strtol(self):
+        rows = [("$0A$ff", b"\x0a\xff"), ("$", b"\x00"), ("$7", b"\x07"), ("$ 7", b"\x07"),
+                ("$-1", b"\xff"), ("$zz", b"\x00"), ("x$10y", b"\x10")]
+        for text, expected in rows:
+            with self.subTest(text=text):
+                self.assertEqual(sd.decode_hex(text), expected)
+
+    def test_parse_query_keeps_ampersands_inside_values(self):
+        query = b"O=18&&STO=StoreUserData&P1=1&P2=C:\\A&B=C&P3=&P4=x&P5=7&P6=0&P7=d&P8=v&RENCR=K"
+        fields, complete = sd.parse_query(query)
+        self.assertTrue(complete)
+        self.assertEqual([k for k, _ in fields], sd.QUERY_KEYS)
+        self.assertEqual(dict(fields)["P2"], b"C:\\A&B=C")
+
+
+class ServiceTest(unittest.TestCase):
+    """The double over HTTP, on a port of its own."""
+
+    KEY = "00AB12CD34EF5A6B0C1D"
+
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.record = os.path.join(self.dir.name, "record.jsonl")
+        self.server = sd.ServiceDouble(0, os.path.join(self.dir.name, "db.sqlite"), "normal", self.record,
+                                       "user", "secret")
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def tearDown(self):
+        self.server.stop()
+        self.dir.cleanup()
+
+    def query(self, customer=b"123456", rencr=KEY.encode()):
+        return (b"O=18&&STO=StoreUserData&P1=" + customer + b"&P2=\\\\S\\\xe3\xe5\xe7&P3=C:\\D&P4=PC\\SQL"
+                b"&P5=77&P6=0&P7=2026-01-02 03:04:05&P8=2015a 12&RENCR=" + rencr)
+
+    def get(self, query_bytes, headers=None, snozel="7"):
+        target = "/iqor/NewWA.dll?QOR_URL=%s&QOR_ENCR=%s&Snozel=%s" % (
+            sd.seal(query_bytes, self.KEY.encode()), self.KEY, snozel)
+        connection = http.client.HTTPConnection("127.0.0.1", self.server.server_address[1], timeout=5)
+        sent = {"Accept": "text/*", "User-Agent": "QorRemote"}
+        sent.update(headers or {})
+        connection.request("GET", target, headers=sent)
+        response = connection.getresponse()
+        body = response.read().decode("latin-1")
+        connection.close()
+        opened = sd.open_reply(body.split("\n")[0], self.KEY.encode())
+        return response.status, opened
+
+    def records(self):
+        with open(self.record, encoding="utf-8") as lines:
+            return [json.loads(line) for line in lines]
+
+    def test_new_pair_then_the_same_pair(self):
+        self.assertEqual(self.get(self.query()), (200, b"0"))
+        self.assertEqual(self.get(self.query()), (200, b"-1"))
+        self.assertEqual(self.get(self.query(customer=b"654321")), (200, b"0"))
+        first = self.records()[0]
+        self.assertTrue(first["ok"], first["checks"])
+        self.assertTrue(first["stored"])
+        self.assertEqual(first["keys"], sd.QUERY_KEYS)
+        self.assertEqual(first["fields"]["P2"], "\\\\S\\דוח")
+        self.assertEqual(first["envelope"]["snozel"], "7")
+        self.assertEqual(first["answer"]["expected_outcome"], "accepted")
+        self.assertEqual(self.records()[1]["answer"]["expected_outcome"], "duplicate")
+
+    def test_failed_checks_answer_neither_zero_nor_minus_one(self):
+        rows = [
+            ("RENCR differs", {"query": self.query(rencr=b"OTHER")}),
+            ("wrong agent", {"headers": {"User-Agent": "Other"}}),
+            ("Snozel with a leading zero", {"snozel": "07"}),
+            ("Snozel over 999", {"snozel": "1000"}),
+        ]
+        for name, change in rows:
+            with self.subTest(name):
+                status, opened = self.get(change.get("query", self.query()), change.get("headers"),
+                                          change.get("snozel", "5"))
+                self.assertEqual((status, opened), (200, b"ERR"))
+                self.assertFalse(self.records()[-1]["stored"])
+
+    def test_scenario_modes(self):
+        rows = [("no-verdict", 200, b"RECEIVED"), ("several-runs", 200, b"OK0"),
+                ("redirect", 302, b"-1"), ("not-found", 404, None), ("server-error", 500, None),
+                ("empty", 200, b""), ("auth", 401, None)]
+        for mode, status, opened in rows:
+            with self.subTest(mode):
+                self.server.mode = mode
+                got_status, got_opened = self.get(self.query(customer=mode.encode()[:6]))
+                self.assertEqual(got_status, status)
+                if opened is not None:
+                    self.assertEqual(got_opened, opened)
+
+    def test_auth_accepts_the_configured_credentials(self):
+        self.server.mode = "auth"
+        self.assertEqual(self.get(self.query())[0], 401)
+        basic = "Basic dXNlcjpzZWNyZXQ="  # user:secret
+        self.assertEqual(self.get(self.query(), {"Authorization": basic}), (200, b"0"))
+
+
+if __name__ == "__main__":
+    unittest.main()
