@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Every test: native unit tests (plain and under ASan/UBSan), the fuzzers for a
+# short bounded time, both Windows builds with their import tables checked, and
+# the Wine end-to-end suite. Installs what it needs first.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+scripts/install-deps.sh || exit 1
+
+jobs=2
+log=$(mktemp -d)/ctest
+passed=0
+failed=0
+status=0
+
+step() { printf '\n==== %s\n' "$*"; }
+
+build() {
+  local preset=$1
+  step "build $preset"
+  cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j"$jobs" || { status=1; return 1; }
+}
+
+run_ctest() {
+  local preset=$1; shift
+  step "test $preset"
+  ctest --test-dir "build/$preset" --output-on-failure -j"$jobs" "$@" 2>&1 | tee "$log.$preset"
+  local rc=${PIPESTATUS[0]}
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log.$preset" | tail -1)
+  if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  fi
+  ((rc == 0)) || status=1
+}
+
+build native && run_ctest native
+build native-sanitize && run_ctest native-sanitize
+build native-fuzz && run_ctest native-fuzz
+build mingw-x86
+build mingw-x64 && run_ctest mingw-x64 -j1
+
+step "import tables"
+if "$root/scripts/check-imports.sh" build/mingw-x64/src/app/stagewell.exe build/mingw-x86/src/app/stagewell.exe; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)); status=1
+fi
+
+echo
+echo "$passed passed, $failed failed"
+exit $status
