@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include "app/record_exchange.h"
 #include "app/transmission_run.h"
 #include "app/win32_registry_store.h"
 #include "app/win32_run_platform.h"
 #include "app/win32_wait_dialog.h"
+#include "identity/win32_identity_platform.h"
+#include "net/win32_internet_platform.h"
 
 namespace stagewell::app {
 
@@ -17,7 +20,10 @@ int CStagewellApp::InitInstance() {
   Win32UncPlatform unc;
   CWaitDialog wait;
   Win32MessageBoxes boxes;
-  RunServices services{registry, files, computer, clock, unc, wait, boxes, nullptr};
+  auto identityPlatform = identity::MakeWin32IdentityPlatform();
+  auto internet = net::MakeWin32InternetPlatform(STAGEWELL_CONNECT_TIMEOUT_MS, STAGEWELL_RECEIVE_TIMEOUT_MS);
+  RecordExchange exchange(*identityPlatform, *internet, STAGEWELL_SERVICE_HOST);
+  RunServices services{registry, files, computer, clock, unc, wait, boxes, &exchange};
   RunTransmission(services);
   return FALSE;
 }

@@ -1,0 +1,28 @@
+// Sends a checked installation record: machine identity, filled and sealed
+// query, the one request, and the opened reply's outcome.
+#pragma once
+
+#include <string>
+
+#include "app/transmission_run.h"
+#include "identity/identity_platform.h"
+#include "net/internet_platform.h"
+
+namespace stagewell::app {
+
+class RecordExchange : public RecordTransmitter {
+ public:
+  RecordExchange(identity::IdentityPlatform& identityPlatform, net::InternetPlatform& internet,
+                 std::string serviceHost);
+
+  const BoxMessage& Transmit(const InstallationRecord& record) override;
+
+ private:
+  const BoxMessage& Exchange(const std::string& address, const std::string& key);
+
+  identity::IdentityPlatform& identityPlatform_;
+  net::InternetPlatform& internet_;
+  std::string serviceHost_;
+};
+
+}  // namespace stagewell::app
