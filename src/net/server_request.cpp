@@ -7,6 +7,8 @@ namespace {
 
 constexpr char kHeaders[] = "Accept: text/*\r\nUser-Agent: QorRemote\r\n";
 constexpr uint32_t kStatusUnauthorized = 401;
+// Below this no status line arrived (a connection closed without a response).
+constexpr uint32_t kLowestStatus = 100;
 constexpr size_t kReadPiece = 127;
 
 }  // namespace
@@ -39,7 +41,7 @@ bool CServerRequest::Send(std::string url) {
 }
 
 bool CServerRequest::SendAndReadStatus(uint32_t& status) {
-  return m_platform.SendRequest() && m_platform.QueryStatusCode(status);
+  return m_platform.SendRequest() && m_platform.QueryStatusCode(status) && status >= kLowestStatus;
 }
 
 void CServerRequest::ReadReply(std::string& line) {

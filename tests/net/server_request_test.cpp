@@ -101,6 +101,9 @@ TEST(ServerRequestSend, OutcomeOfEachStatusAndFailure) {
       {"headers fail", [](auto& p) { p.headersOk = false; }, false, "split | connect h:80 | open /o | headers"},
       {"send fails (refused, time-out)", [](auto& p) { p.failingSend = 1; }, false, head + "send"},
       {"status unreadable", [](auto& p) { p.statusOk = false; }, false, head + "send | status"},
+      {"status 0: closed before a status line", [](auto& p) { p.statuses = {0}; }, false, head + "send | status"},
+      {"retry closed before a status line", [](auto& p) { p.statuses = {401, 0}; p.dialogRetries = true; },
+       false, head + "send | status | dialog | send | status"},
   };
   for (const auto& row : rows) {
     FakeInternetPlatform platform;
