@@ -71,6 +71,7 @@ class TransportUnderWine(unittest.TestCase):
     def tearDownClass(cls):
         cls.double.terminate()
         cls.double.wait(timeout=10)
+        cls.double.stdout.close()
         cls.bed.stop()
 
     def set_mode(self, mode):
