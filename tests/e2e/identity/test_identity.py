@@ -1,0 +1,140 @@
+"""The machine identity computed by the real Win32 code under Wine.
+
+identity_probe.exe builds the identity as the application does and writes it to
+a file; the expected identity is derived here, independently of our C++ code,
+from the Linux interfaces Wine reports and from what Wine 8 is known to report:
+
+- every interface but the loopback is an adapter, with the Linux ifindex as its
+  index, the interface name as its description (no terminating zero counted)
+  and /sys/class/net/NAME/address as its physical address; ARPHRD_ETHER
+  interfaces have type 6 (Ethernet); the interface table also lists the loopback;
+- WMI's first Win32_DiskDrive has the SerialNumber "WINEHDISK";
+- \\\\.\\PhysicalDrive0 answers the storage query with a 40-byte descriptor whose
+  SerialNumberOffset is 0, so the serial text is its first bytes: Version, which
+  holds the descriptor's size 40, i.e. the text "(";
+- AppDefaults Version "winxp64" makes Wine report 5.2 (interface table and physical
+  drive), the default 6.1 (adapter list and WMI disk); disabling iphlpapi makes
+  loading IP Helper fail, disabling wbemprox makes every WMI query fail.
+"""
+
+import os
+import sys
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, ".."))
+
+from winebed import WineBed  # noqa: E402
+
+WORK = os.environ.get("STAGEWELL_E2E_WORK", "/tmp/stagewell-e2e-identity")
+PROBE = os.environ.get("STAGEWELL_IDENTITY_PROBE", "")
+EXE_NAME = "identity_probe.exe"
+SYS_NET = "/sys/class/net"
+
+ARPHRD_ETHER = 1
+FALLBACK_ADDRESS = bytes([0x00, 0x0D, 0x60, 0x4C, 0x25, 0x99])
+WMI_DISK_SERIAL = b"WINEHDISK"
+DRIVE0_SERIAL = bytes([40])  # STORAGE_DEVICE_DESCRIPTOR.Version, then a zero byte
+
+
+def read_sys(name, field):
+    with open(os.path.join(SYS_NET, name, field)) as handle:
+        return handle.read().strip()
+
+
+def wine_ethernet_adapters():
+    """(index, name, address bytes) of the interfaces Wine reports as Ethernet."""
+    adapters = []
+    for name in sorted(os.listdir(SYS_NET)):
+        if name == "lo" or int(read_sys(name, "type")) != ARPHRD_ETHER:
+            continue
+        address = bytes(int(pair, 16) for pair in read_sys(name, "address").split(":") if pair)
+        adapters.append((int(read_sys(name, "ifindex")), name, address))
+    return adapters
+
+
+def hex_pairs(data):
+    return "".join("%02X" % b for b in data)
+
+
+def description_digest(text):
+    text = text.rstrip(b"\0")
+    return "%02X%02X" % (len(text), sum(text) % 256)
+
+
+def fold(text):
+    return "%02X%02X" % (sum(text[0::2]) % 256, sum(text[1::2]) % 256)
+
+
+def expected_adapter_piece():
+    """(12 address digits + 4 digest digits, address text) of the adapter chosen."""
+    adapters = wine_ethernet_adapters()
+    if not adapters:
+        return hex_pairs(FALLBACK_ADDRESS) + description_digest(b""), ""
+    # Lowest 16-bit index wins; Wine lists its adapters by index, so ties go to the lower index.
+    index, name, address = min(adapters, key=lambda a: (a[0] & 0xFFFF, a[0]))
+    address_piece = hex_pairs(address[:6]) + "00" * max(0, 6 - len(address))
+    address_text = "".join("%02X:" % b for b in address)
+    return address_piece + description_digest(name.encode()), address_text
+
+
+class IdentityUnderWine(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if not PROBE:
+            raise RuntimeError("STAGEWELL_IDENTITY_PROBE is not set")
+        os.makedirs(WORK, exist_ok=True)
+        cls.bed = WineBed(os.path.join(WORK, "prefix")).start()
+        cls.adapter_piece, cls.address_text = expected_adapter_piece()
+        print("\nadapters seen from Linux: %r" % (wine_ethernet_adapters(),))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.bed.app_defaults(EXE_NAME)
+        cls.bed.stop()
+
+    def run_probe(self, scenario, version=None, dll_overrides=None):
+        self.bed.app_defaults(EXE_NAME, version=version, dll_overrides=dll_overrides)
+        out = os.path.join(WORK, "identity-%s.txt" % scenario)
+        if os.path.exists(out):
+            os.unlink(out)
+        drive = self.bed.drive(PROBE, args=[self.bed.to_windows_path(out)], timeout=60)
+        self.assertFalse(drive.timed_out, drive)
+        self.assertTrue(os.path.exists(out), "the probe wrote nothing: %r" % (drive,))
+        with open(out) as handle:
+            report = dict(line.split("=", 1) for line in handle.read().splitlines() if "=" in line)
+        return drive, report
+
+    def check(self, scenario, report, drive, result, identity, address_text, boxes=()):
+        print("%-28s identity %-20s (expected %s), boxes %r" % (
+            scenario, report.get("identity"), identity, [b["text"] for b in drive.boxes]))
+        self.assertEqual(report["result"], result)
+        self.assertEqual(report["identity"], identity)
+        self.assertEqual(report["address"], address_text)
+        self.assertEqual([(b["title"], b["text"]) for b in drive.boxes], [("Stagewell", text) for text in boxes])
+
+    def test_default_version_uses_the_adapter_list_and_the_wmi_disk(self):
+        drive, report = self.run_probe("default")
+        self.assertEqual(report["major"], "6")
+        self.check("default (6.1)", report, drive, "1", self.adapter_piece + fold(WMI_DISK_SERIAL),
+                   self.address_text)
+
+    def test_winxp64_uses_the_interface_table_and_the_physical_drive(self):
+        drive, report = self.run_probe("winxp64", version="winxp64")
+        self.assertEqual(report["major"], "5")
+        self.check("winxp64 (5.2)", report, drive, "1", self.adapter_piece + fold(DRIVE0_SERIAL),
+                   self.address_text)
+
+    def test_without_ip_helper_the_box_and_an_empty_identity(self):
+        drive, report = self.run_probe("no-iphlpapi", dll_overrides={"iphlpapi": ""})
+        self.check("IP Helper unavailable", report, drive, "0", "", "", boxes=["Unable to load ....dll"])
+        self.assertEqual(drive.exit_code, 1)
+
+    def test_without_wmi_the_adapter_group_ends_the_identity(self):
+        drive, report = self.run_probe("no-wbemprox", dll_overrides={"wbemprox": ""})
+        # The adapter list of WMI is unavailable too, so the group is that of no adapter.
+        self.check("WMI unavailable", report, drive, "1", self.adapter_piece + "0000", self.address_text)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
