@@ -62,6 +62,16 @@ std::string JsonString(const std::wstring& text) {
   return out + "\"";
 }
 
+// Screen rectangle as a JSON array, so a picture can be cropped to the window.
+std::string JsonRect(HWND window) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  char text[80];
+  std::snprintf(text, sizeof text, "[%ld,%ld,%ld,%ld]", static_cast<long>(r.left), static_cast<long>(r.top),
+                static_cast<long>(r.right), static_cast<long>(r.bottom));
+  return text;
+}
+
 void Emit(const std::string& line) {
   std::fputs(line.c_str(), g_out);
   std::fputc('\n', g_out);
@@ -95,11 +105,13 @@ std::vector<HWND> ChildTopLevelWindows() {
   return windows;
 }
 
-bool WaitWindowVisible(const std::vector<HWND>& windows) {
+HWND VisibleWaitWindow(const std::vector<HWND>& windows) {
   for (HWND window : windows)
-    if (IsDialog(window) && GetDlgItem(window, kWaitTextId) && IsWindowVisible(window)) return true;
-  return false;
+    if (IsDialog(window) && GetDlgItem(window, kWaitTextId) && IsWindowVisible(window)) return window;
+  return nullptr;
 }
+
+bool WaitWindowVisible(const std::vector<HWND>& windows) { return VisibleWaitWindow(windows) != nullptr; }
 
 std::vector<HWND> EditControls(HWND dialog) {
   std::vector<HWND> edits;
@@ -130,7 +142,7 @@ void ReportBox(HWND box, const std::vector<HWND>& windows, const Options& option
                 static_cast<unsigned long>(GetWindowLongW(box, GWL_EXSTYLE)),
                 static_cast<unsigned long>(GetWindowLongW(textControl, GWL_STYLE)), ElapsedMs());
   Emit("{\"event\":\"box\",\"title\":" + JsonString(WindowText(box)) +
-       ",\"text\":" + JsonString(WindowText(textControl)) + numbers);
+       ",\"text\":" + JsonString(WindowText(textControl)) + ",\"rect\":" + JsonRect(box) + numbers);
   if (options.holdMs) Sleep(options.holdMs);
   Press(box, IDOK);
 }
@@ -152,22 +164,25 @@ void AnswerAuth(HWND dialog, const Options& options) {
 // authentication dialog are dialogs too, told apart by their controls.
 void Inspect(std::set<HWND>& handled, const Options& options, bool& waitSeen) {
   std::vector<HWND> windows = ChildTopLevelWindows();
-  if (!waitSeen && WaitWindowVisible(windows)) {
+  HWND wait = VisibleWaitWindow(windows);
+  if (!waitSeen && wait) {
     waitSeen = true;
     char line[64];
-    std::snprintf(line, sizeof line, "{\"event\":\"wait\",\"ms\":%.1f}", ElapsedMs());
-    Emit(line);
+    std::snprintf(line, sizeof line, ",\"ms\":%.1f}", ElapsedMs());
+    Emit("{\"event\":\"wait\",\"text\":" + JsonString(WindowText(GetDlgItem(wait, kWaitTextId))) +
+         ",\"rect\":" + JsonRect(wait) + line);
     if (options.holdMs) Sleep(options.holdMs);
   }
   for (HWND window : windows) {
     if (handled.count(window) || !IsDialog(window) || !IsWindowVisible(window)) continue;
     if (GetDlgItem(window, kWaitTextId)) continue;
-    if (GetDlgItem(window, kBoxTextId)) {
-      handled.insert(window);
-      ReportBox(window, windows, options);
-    } else if (!EditControls(window).empty()) {
+    // The password dialog has a 0xFFFF static too; its edit fields tell it apart.
+    if (!EditControls(window).empty()) {
       handled.insert(window);
       AnswerAuth(window, options);
+    } else if (GetDlgItem(window, kBoxTextId)) {
+      handled.insert(window);
+      ReportBox(window, windows, options);
     }
   }
 }

@@ -176,7 +176,10 @@ class WineBed:
         if cancel_auth:
             argv += ["--cancel-auth"]
         argv += ["--", self.to_windows_path(exe_path)] + list(args)
-        process = subprocess.Popen(argv, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        # Started from its own folder, as a double-click would, so no DLL of the
+        # caller's working directory is found by accident.
+        process = subprocess.Popen(argv, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                   cwd=os.path.dirname(os.path.abspath(exe_path)))
         events = []
         deadline = time.monotonic() + timeout + 30
         for raw in process.stdout:

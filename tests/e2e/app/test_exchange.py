@@ -1,0 +1,214 @@
+"""The whole run under Wine against the service double: what is sent, what is
+shown, and that nothing is written."""
+
+import os
+import re
+import shutil
+import socket
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
+
+import expected_boxes as boxes  # noqa: E402
+import installation  # noqa: E402
+from double import ServiceDouble  # noqa: E402
+from winebed import WineBed  # noqa: E402
+
+WORK = os.environ.get("STAGEWELL_E2E_WORK", "/tmp/stagewell-e2e-exchange")
+SERVICE_PORT = int(os.environ.get("STAGEWELL_SERVICE_HOST", "127.0.0.1:8750").rsplit(":", 1)[1])
+USER, PASSWORD = "master", "s3cret"
+
+# A record a user would have: Hebrew folders, "&" and "=" inside values, a
+# placeholder's text inside the reports directory, a local database.
+RECORD = dict(installation.SAMPLE)
+RECORD.update({
+    "RepDirectory": r"D:\דוחות\A&B=1\~Kupa",
+    "Directories\\LEDGDOCDIR": r"C:\Ledgora\מסמכים",
+    "DatabaseInfo": r".\SQLEXPRESS",
+    "Customer": "246810",
+    "ID": "55443",
+    "Kupa": "7",
+    "Version": "2016 SP2 77",
+})
+
+
+def wine_computer_name():
+    """Wine's NetBIOS name: the host name's first label, upper case, 15 bytes at most."""
+    return socket.gethostname().split(".")[0].upper()[:15]
+
+
+class ExchangeUnderWine(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.double = ServiceDouble(os.path.join(WORK, "double"), SERVICE_PORT, USER, PASSWORD).start()
+        cls.bed = WineBed(os.path.join(WORK, "prefix")).start()
+        cls.bed.app_defaults("stagewell.exe")
+        exe_dir = os.path.join(installation.drive_c(cls.bed), "Stagewell")
+        shutil.rmtree(exe_dir, ignore_errors=True)
+        os.makedirs(exe_dir)
+        cls.exe = shutil.copy(os.environ["STAGEWELL_EXE"], exe_dir)
+        cls.unc_dll = os.path.join(exe_dir, "QorUncDllU.dll")
+        short_dir = os.path.join(installation.drive_c(cls.bed), "StagewellShort")
+        shutil.rmtree(short_dir, ignore_errors=True)
+        os.makedirs(short_dir)
+        cls.short_exe = shutil.copy(os.environ["STAGEWELL_SHORT_EXE"], os.path.join(short_dir, "stagewell.exe"))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.bed.stop()
+        cls.double.stop()
+
+    def setUp(self):
+        self.double.mode("normal")
+        installation.remove_product_files(self.bed)
+        installation.place_product_exe(self.bed, r"C:\Ledgora\Ldg.exe")
+        self.with_converter(True)
+
+    def with_converter(self, present):
+        if present:
+            shutil.copy(os.environ["STAGEWELL_UNC_DLL"], self.unc_dll)
+        elif os.path.exists(self.unc_dll):
+            os.unlink(self.unc_dll)
+
+    def run_exe(self, values, exe=None, **drive_options):
+        self.bed.reg_import(installation.reg_text(values))
+        before = len(self.double.records())
+        result = self.bed.drive(exe or self.exe, timeout=90, **drive_options)
+        self.assertFalse(result.timed_out, result)
+        self.assertEqual(result.exit_code, 0, result)
+        return result, self.double.records()[before:]
+
+    def assertOneBox(self, result, expected):
+        self.assertEqual([(b["title"], b["text"]) for b in result.boxes], [expected], result)
+        self.assertFalse(result.boxes[-1]["wait_visible"], "wait window still up behind the outcome box")
+
+    def test_first_run_is_accepted_and_the_second_is_a_duplicate(self):
+        result, requests = self.run_exe(RECORD)
+        self.assertOneBox(result, boxes.ACCEPTED)
+        self.assertEqual(len(requests), 1)
+        request = requests[0]
+        self.assertTrue(all(request["checks"].values()), request["checks"])
+        fields = request["fields"]
+        self.assertEqual(fields["P1"], "246810")
+        # Converted to its network form, then "~Kupa" replaced; "&" and "=" kept.
+        self.assertEqual(fields["P2"], r"\\FILESRV\D\דוחות\A&B=1\7")
+        self.assertEqual(request["fields_hex"]["P2"][:18], "5C5C46494C45535256")  # \\FILESRV
+        self.assertEqual(fields["P3"], r"C:\Ledgora\מסמכים")
+        self.assertEqual(fields["P4"], wine_computer_name() + r"\SQLEXPRESS")
+        self.assertEqual(fields["P5"], "55443")
+        self.assertEqual(fields["P6"], "7")
+        self.assertRegex(fields["P7"], r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$")
+        self.assertEqual(fields["P8"], "2016 SP2 77")
+        self.assertRegex(fields["RENCR"], r"^[0-9A-F]{20}$")
+        self.assertEqual(request["envelope"]["identity"], fields["RENCR"])
+        self.assertRegex(request["request_line"], r"^GET /iqor/NewWA\.dll\?QOR_URL=[0-9A-F$]+&QOR_ENCR=[0-9A-F]{20}"
+                                                  r"&Snozel=(0|[1-9]\d{0,2}) HTTP/1\.[01]$")
+        self.assertEqual(len(self.double.stored_rows()), 1)
+
+        result, requests = self.run_exe(RECORD)
+        self.assertOneBox(result, boxes.DUPLICATE)
+        self.assertEqual(len(requests), 1)
+        self.assertEqual(len(self.double.stored_rows()), 1)
+
+    def test_values_as_read_without_converter_or_kupa(self):
+        self.with_converter(False)
+        values = dict(RECORD, Customer="13579", DatabaseInfo="localhost,1433", Version="2015a 1234")
+        del values["Kupa"]
+        result, requests = self.run_exe(values)
+        self.assertOneBox(result, boxes.ACCEPTED)
+        fields = requests[0]["fields"]
+        self.assertEqual(fields["P2"], r"D:\דוחות\A&B=1\0")
+        self.assertEqual(fields["P4"], wine_computer_name() + ",1433")
+        self.assertEqual(fields["P6"], "0")
+        self.assertEqual(fields["P8"], "2015a 1234")
+
+    def test_reply_outcomes(self):
+        cases = [
+            ("no verdict", "no-verdict", boxes.FAULT),
+            ("empty body", "empty", boxes.FAULT),
+            ("garbage", "garbage", boxes.FAULT),
+            ("several sealed runs", "several-runs", boxes.ACCEPTED),
+            ("302 not followed", "redirect", boxes.DUPLICATE),
+            ("404 body", "not-found", boxes.FAULT),
+            ("500 body", "server-error", boxes.FAULT),
+            ("close without response", "close", boxes.NO_REPLY),
+            ("line of 8 MiB", "huge", boxes.FAULT),
+        ]
+        for number, (name, mode, expected) in enumerate(cases):
+            with self.subTest(name):
+                self.double.mode(mode)
+                values = dict(RECORD, Customer=str(300000 + number))
+                result, requests = self.run_exe(values)
+                self.assertOneBox(result, expected)
+                self.assertTrue(all(r["path"] == "/iqor/NewWA.dll" for r in requests), "redirect was followed")
+
+    def test_password_dialog(self):
+        self.double.mode("auth")
+        result, requests = self.run_exe(dict(RECORD, Customer="424242"), user=USER, password=PASSWORD)
+        self.assertEqual(len(result.auth_dialogs), 1, result)
+        self.assertOneBox(result, boxes.ACCEPTED)
+        # WinINet itself repeats a challenged request once without credentials;
+        # the program's one retry after the dialog is the one that carries them.
+        authorised = [r for r in requests if any(h[0].lower() == "authorization" for h in r["headers"])]
+        self.assertEqual(len(authorised), 1, "sent exactly once more with the credentials")
+        self.assertIs(requests[-1], authorised[0])
+        self.assertLessEqual(len(requests), 3)
+
+        result, requests = self.run_exe(dict(RECORD, Customer="434343"), cancel_auth=True)
+        self.assertEqual(len(result.auth_dialogs), 1, result)
+        self.assertOneBox(result, boxes.NO_REPLY)
+        self.assertFalse(any(h[0].lower() == "authorization" for r in requests for h in r["headers"]))
+
+    def test_server_down_and_silent_server(self):
+        self.double.mode("silent")
+        started = time.monotonic()
+        result, _ = self.run_exe(dict(RECORD, Customer="515151"), exe=self.short_exe)
+        self.assertOneBox(result, boxes.NO_REPLY)
+        self.assertLess(time.monotonic() - started, 40, "the receive time-out did not end the wait")
+
+        self.double.stop()
+        try:
+            result, _ = self.run_exe(dict(RECORD, Customer="525252"))
+            self.assertOneBox(result, boxes.NO_REPLY)
+        finally:
+            self.double.process = None
+            self.double.start()
+
+    def test_requests_that_cannot_be_sealed_are_refused_and_not_sent(self):
+        # Every "~ID" in the reports directory becomes the 259-byte ID.
+        values = dict(RECORD, RepDirectory="C:\\" + "~ID" * 85, ID="9" * 259)
+        result, requests = self.run_exe(values)
+        self.assertOneBox(result, boxes.DATA_TOO_LONG)
+        self.assertEqual(requests, [])
+
+        self.bed.app_defaults("stagewell.exe", dll_overrides={"iphlpapi": ""})
+        try:
+            result, requests = self.run_exe(RECORD)
+        finally:
+            self.bed.app_defaults("stagewell.exe")
+        titles = [(b["title"], b["text"]) for b in result.boxes]
+        self.assertEqual(len(titles), 2, result)
+        self.assertTrue(re.match(r"Unable to load .*\.dll", titles[0][1]), titles[0])
+        self.assertTrue(result.boxes[0]["wait_visible"], "the library box comes while the run waits")
+        self.assertEqual(titles[1], boxes.IDENTITY_UNKNOWN)
+        self.assertEqual(requests, [])
+
+    def test_nothing_is_written(self):
+        self.bed.reg_import(installation.reg_text(dict(RECORD, Customer="616161")))
+        drive = installation.drive_c(self.bed)
+
+        def snapshot():
+            files = sorted(os.path.relpath(os.path.join(folder, name), drive)
+                           for top in ("Ledgora", "Stagewell")
+                           for folder, _, names in os.walk(os.path.join(drive, top)) for name in names)
+            return self.bed.reg_export(installation.VENDOR_KEY), files
+
+        before = snapshot()
+        result = self.bed.drive(self.exe, timeout=90)
+        self.assertOneBox(result, boxes.ACCEPTED)
+        self.assertEqual(snapshot(), before)
+
+if __name__ == "__main__":
+    unittest.main()
