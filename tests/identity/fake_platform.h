@@ -36,10 +36,10 @@ inline IfTableBuffer MakeIfTable(const std::vector<IfRowSpec>& rows, std::option
     StoreU32(row + if_row::kIndex, spec.index);
     StoreU32(row + if_row::kType, spec.type);
     StoreU32(row + if_row::kPhysAddrLen, spec.addressLength ? *spec.addressLength : static_cast<uint32_t>(spec.address.size()));
-    std::memcpy(row + if_row::kPhysAddr, spec.address.data(), std::min(spec.address.size(), if_row::kPhysAddrSize));
+    std::copy_n(spec.address.begin(), std::min(spec.address.size(), if_row::kPhysAddrSize), row + if_row::kPhysAddr);
     StoreU32(row + if_row::kDescrLen,
              spec.descriptionLength ? *spec.descriptionLength : static_cast<uint32_t>(spec.description.size()));
-    std::memcpy(row + if_row::kDescr, spec.description.data(), std::min(spec.description.size(), if_row::kDescrSize));
+    std::copy_n(spec.description.begin(), std::min(spec.description.size(), if_row::kDescrSize), row + if_row::kDescr);
   }
   return table;
 }
@@ -49,8 +49,8 @@ inline AdapterRecord MakeAdapter(uint32_t index, uint32_t type, std::vector<uint
   adapter.index = index;
   adapter.type = type;
   adapter.addressLength = static_cast<uint32_t>(address.size());
-  std::memcpy(adapter.address, address.data(), std::min(address.size(), AdapterRecord::kAddressSize));
-  std::memcpy(adapter.description, description.data(), std::min(description.size(), AdapterRecord::kDescriptionSize));
+  std::copy_n(address.begin(), std::min(address.size(), AdapterRecord::kAddressSize), adapter.address);
+  std::copy_n(description.begin(), std::min(description.size(), AdapterRecord::kDescriptionSize), adapter.description);
   return adapter;
 }
 
@@ -143,7 +143,7 @@ class FakePlatform : public IdentityPlatform,
 inline StorageDescriptorBuffer MakeDescriptor(uint32_t offset, const std::string& serial = std::string()) {
   StorageDescriptorBuffer buffer{};
   if (offset < kStorageDescriptorBufferSize) {
-    std::memcpy(buffer.bytes + offset, serial.data(), std::min<size_t>(serial.size(), kStorageDescriptorBufferSize - offset));
+    std::copy_n(serial.begin(), std::min<size_t>(serial.size(), kStorageDescriptorBufferSize - offset), buffer.bytes + offset);
   }
   // Written last: the offset field is part of the descriptor, as on a device.
   StoreU32(buffer.bytes + kSerialNumberOffsetField, offset);
