@@ -41,17 +41,25 @@ inline void StoreWord(uint8_t* bytes, uint32_t word) {
 }
 #endif
 
+// F(x) over the four S-boxes, which lie one after another in `s`.
 inline uint32_t Feistel(const uint32_t* s, uint32_t x) {
-  return ((s[x >> 24] + s[256 + (x >> 16 & 0xFF)]) ^ s[512 + (x >> 8 & 0xFF)]) + s[768 + (x & 0xFF)];
+  const uint32_t* s0 = s;
+  const uint32_t* s1 = s + kSBoxWords;
+  const uint32_t* s2 = s + 2 * kSBoxWords;
+  const uint32_t* s3 = s + 3 * kSBoxWords;
+  return ((s0[x >> 24] + s1[x >> 16 & 0xFF]) ^ s2[x >> 8 & 0xFF]) + s3[x & 0xFF];
 }
 
-// The 16 rounds and the final exchange; `p` in encipher or decipher order.
+// The 16 rounds and the final exchange; `p` in encipher or decipher order. The
+// P word joins the half before F does, which takes one step off the chain from
+// round to round; the unrolled rounds are what keep the key schedule on par.
 inline void CipherWords(const uint32_t* p, const uint32_t* s, uint32_t& left, uint32_t& right) {
   uint32_t l = left ^ p[0];
   uint32_t r = right;
+#pragma GCC unroll 8
   for (size_t round = 1; round < 17; round += 2) {
-    r ^= Feistel(s, l) ^ p[round];
-    l ^= Feistel(s, r) ^ p[round + 1];
+    r = (r ^ p[round]) ^ Feistel(s, l);
+    l = (l ^ p[round + 1]) ^ Feistel(s, r);
   }
   left = r ^ p[17];
   right = l;
@@ -124,15 +132,16 @@ SW_NOINLINE void CBlowfish::CipherBlocks(const uint32_t* p, uint8_t* destination
     uint32_t l1 = LoadWord(in + 8) ^ p[0], r1 = LoadWord(in + 12);
     uint32_t l2 = LoadWord(in + 16) ^ p[0], r2 = LoadWord(in + 20);
     uint32_t l3 = LoadWord(in + 24) ^ p[0], r3 = LoadWord(in + 28);
+#pragma GCC unroll 8
     for (size_t round = 1; round < 17; round += 2) {
-      r0 ^= Feistel(s, l0) ^ p[round];
-      r1 ^= Feistel(s, l1) ^ p[round];
-      r2 ^= Feistel(s, l2) ^ p[round];
-      r3 ^= Feistel(s, l3) ^ p[round];
-      l0 ^= Feistel(s, r0) ^ p[round + 1];
-      l1 ^= Feistel(s, r1) ^ p[round + 1];
-      l2 ^= Feistel(s, r2) ^ p[round + 1];
-      l3 ^= Feistel(s, r3) ^ p[round + 1];
+      r0 = (r0 ^ p[round]) ^ Feistel(s, l0);
+      r1 = (r1 ^ p[round]) ^ Feistel(s, l1);
+      r2 = (r2 ^ p[round]) ^ Feistel(s, l2);
+      r3 = (r3 ^ p[round]) ^ Feistel(s, l3);
+      l0 = (l0 ^ p[round + 1]) ^ Feistel(s, r0);
+      l1 = (l1 ^ p[round + 1]) ^ Feistel(s, r1);
+      l2 = (l2 ^ p[round + 1]) ^ Feistel(s, r2);
+      l3 = (l3 ^ p[round + 1]) ^ Feistel(s, r3);
     }
     uint8_t* out = destination + block * kBlockBytes;
     StoreWord(out, r0 ^ p[17]); StoreWord(out + 4, l0);
