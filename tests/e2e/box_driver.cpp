@@ -164,8 +164,9 @@ void AnswerAuth(HWND dialog, const Options& options) {
 // authentication dialog are dialogs too, told apart by their controls.
 void Inspect(std::set<HWND>& handled, const Options& options, bool& waitSeen) {
   std::vector<HWND> windows = ChildTopLevelWindows();
+  // Reported once the run has placed it and set its text.
   HWND wait = VisibleWaitWindow(windows);
-  if (!waitSeen && wait) {
+  if (!waitSeen && wait && GetWindowTextLengthW(GetDlgItem(wait, kWaitTextId)) > 0) {
     waitSeen = true;
     char line[64];
     std::snprintf(line, sizeof line, ",\"ms\":%.1f}", ElapsedMs());

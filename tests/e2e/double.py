@@ -10,12 +10,13 @@ SCRIPT = os.path.join(SOURCE, "tools", "service_double", "service_double.py")
 
 
 class ServiceDouble:
-    def __init__(self, work_dir, port, user="", password=""):
+    def __init__(self, work_dir, port, user="", password="", delay_ms=0):
         self.work_dir = work_dir
         self.port = port
         self.db = os.path.join(work_dir, "double.sqlite")
         self.record = os.path.join(work_dir, "double.jsonl")
         self.user, self.password = user, password
+        self.delay_ms = delay_ms
         self.process = None
 
     def start(self):
@@ -26,6 +27,8 @@ class ServiceDouble:
         argv = ["/usr/bin/python3", SCRIPT, "--port", str(self.port), "--db", self.db, "--record", self.record]
         if self.user:
             argv += ["--user", self.user, "--password", self.password]
+        if self.delay_ms:
+            argv += ["--delay-ms", str(self.delay_ms)]
         self.process = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         line = self.process.stdout.readline().decode()
         if not line.startswith("READY"):

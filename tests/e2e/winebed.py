@@ -170,7 +170,7 @@ class WineBed:
         driver = os.environ.get("STAGEWELL_BOX_DRIVER")
         if not driver:
             raise RuntimeError("STAGEWELL_BOX_DRIVER is not set")
-        argv = [WINE, driver, "--timeout", str(int(timeout * 1000)), "--hold", str(hold_ms)]
+        argv = [WINE, os.path.abspath(driver), "--timeout", str(int(timeout * 1000)), "--hold", str(hold_ms)]
         if user is not None:
             argv += ["--user", user, "--password", password or ""]
         if cancel_auth:

@@ -4,6 +4,7 @@
 Usage:
   /usr/bin/python3 service_double.py [--port 0] [--db PATH] [--mode MODE]
                                      [--record PATH.jsonl] [--user U --password P]
+                                     [--delay-ms N]
 
 Prints "READY <port>" on stdout once it listens and serves until SIGTERM or
 SIGINT. The sealed request is opened with Debian's python3-cryptography
@@ -289,6 +290,9 @@ class Handler(BaseHTTPRequestHandler):
             self._control(query)
             return
         mode = self.server.mode
+        if self.server.delay_seconds:
+            # A slow service, so the program's wait window can be seen.
+            self.server.stopping.wait(self.server.delay_seconds)
         record = {"mode": mode, "request_line": self._request_line(),
                   "request_line_hex": self.raw_requestline.hex().upper(),
                   "headers": [[n, v] for n, v in self.headers.items()]}
@@ -413,9 +417,10 @@ class Handler(BaseHTTPRequestHandler):
 class ServiceDouble(ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, db_path, mode, record_path, user="", password=""):
+    def __init__(self, port, db_path, mode, record_path, user="", password="", delay_ms=0):
         super().__init__(("127.0.0.1", port), Handler)
         self.mode = mode
+        self.delay_seconds = delay_ms / 1000.0
         self.store = Store(db_path)
         self.record_path = record_path
         self.user, self.password = user, password
@@ -442,9 +447,11 @@ def main(argv=None):
     parser.add_argument("--record", default="")
     parser.add_argument("--user", default="")
     parser.add_argument("--password", default="")
+    parser.add_argument("--delay-ms", type=int, default=0, help="wait this long before answering")
     args = parser.parse_args(argv)
 
-    server = ServiceDouble(args.port, args.db, args.mode, args.record, args.user, args.password)
+    server = ServiceDouble(args.port, args.db, args.mode, args.record, args.user, args.password,
+                           args.delay_ms)
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())

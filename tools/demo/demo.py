@@ -1,0 +1,147 @@
+#!/usr/bin/python3
+"""Stagewell's main job, shown end to end: the real stagewell.exe under Wine,
+against the service double, with a sample installation record.
+
+Runs the program twice on the same record: the first run is accepted, the
+second is refused by the service as a duplicate. Prints what the service
+received and stored and which box each run showed, and saves pictures of the
+wait window and of each box.
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+
+import expected_boxes  # noqa: E402
+import installation  # noqa: E402
+from double import ServiceDouble  # noqa: E402
+from winebed import WineBed  # noqa: E402
+
+FIELD_NAMES = [
+    ("P1", "subscriber number"), ("P2", "reports directory"), ("P3", "documents directory"),
+    ("P4", "database location"), ("P5", "installation ID"), ("P6", "Kupa"), ("P7", "date"),
+    ("P8", "version"), ("RENCR", "machine identity"),
+]
+OUTCOME_NAMES = {
+    expected_boxes.ACCEPTED: "accepted", expected_boxes.DUPLICATE: "duplicate",
+    expected_boxes.FAULT: "fault", expected_boxes.NO_REPLY: "no reply",
+}
+
+
+def crop(full_png, rect, out_png, margin=4):
+    left, top, right, bottom = rect
+    left, top = max(0, left - margin), max(0, top - margin)
+    width, height = right - left + margin, bottom - top + margin
+    subprocess.run(["convert", full_png, "-crop", "%dx%d+%d+%d" % (width, height, left, top), "+repage", out_png],
+                   check=True)
+
+
+class Camera:
+    """Takes a picture of each window the driver reports, named by the caller."""
+
+    def __init__(self, bed, out_dir):
+        self.bed, self.out_dir = bed, out_dir
+        self.names = {}
+        self.saved = []
+
+    def on_event(self, event):
+        name = None
+        if event["event"] == "wait":
+            name = self.names.get("wait")
+        elif event["event"] == "box":
+            name = self.names.get("box")
+        if not name:
+            return
+        with tempfile.NamedTemporaryFile(suffix=".png") as full:
+            self.bed.screenshot(full.name)
+            target = os.path.join(self.out_dir, name)
+            crop(full.name, event["rect"], target)
+            self.saved.append(target)
+
+
+def describe_run(number, result):
+    print("\nRun %d" % number)
+    for box in result.boxes:
+        outcome = OUTCOME_NAMES.get((box["title"], box["text"]), "other")
+        print("  box shown: %s  [%s]  %s" % (outcome, box["title"], box["text"]))
+    if not result.boxes:
+        print("  no box was shown; the driver reported: %r" % (result.events,))
+
+
+def describe_request(request):
+    print("  the service received: %s" % request["request_line"][:110] + ("..." if len(request["request_line"]) > 110
+                                                                           else ""))
+    print("  headers: %s" % ", ".join("%s: %s" % (n, v) for n, v in request["headers"]))
+    print("  opened query, field by field:")
+    fields = request.get("fields", {})
+    for key, meaning in FIELD_NAMES:
+        print("    %-6s %-20s %s" % (key, meaning, fields.get(key, "(missing)")))
+    failed = [name for name, ok in request.get("checks", {}).items() if not ok]
+    print("  checks: %s" % ("all passed" if not failed else "FAILED " + ", ".join(failed)))
+    print("  answer: %s (opened: %r), stored: %s" % (request["answer"]["status"], request["answer"].get("opened"),
+                                                     request.get("stored")))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--work", required=True, help="folder for the Wine prefix and the service's files")
+    parser.add_argument("--pictures", required=True, help="folder for the PNG files")
+    parser.add_argument("--port", type=int, default=8750)
+    parser.add_argument("--all-outcomes", action="store_true",
+                        help="also show the fault and no-reply boxes (two more runs)")
+    args = parser.parse_args()
+
+    os.makedirs(args.pictures, exist_ok=True)
+    double = ServiceDouble(os.path.join(args.work, "service"), args.port, delay_ms=1500).start()
+    display = os.environ.get("DISPLAY") or None
+    bed = WineBed(os.path.join(args.work, "prefix"), display=display)
+    try:
+        print("Starting Wine (%s) ..." % ("display " + display if display else "a virtual display"))
+        bed.start()
+        bed.app_defaults("stagewell.exe")
+        exe_dir = os.path.join(installation.drive_c(bed), "Stagewell")
+        shutil.rmtree(exe_dir, ignore_errors=True)
+        os.makedirs(exe_dir)
+        exe = shutil.copy(args.exe, exe_dir)
+
+        installation.remove_product_files(bed)
+        installation.place_product_exe(bed, r"C:\Ledgora\Ldg.exe")
+        bed.reg_import(installation.reg_text(installation.SAMPLE))
+        print("\nSample installation record (HKLM\\SOFTWARE\\Quorvane\\Ledgora, 32-bit view):")
+        for name, value in installation.SAMPLE.items():
+            print("  %-22s %s" % (name, value))
+
+        camera = Camera(bed, args.pictures)
+        runs = [("accepted", "normal"), ("duplicate", "normal")]
+        if args.all_outcomes:
+            runs += [("fault", "no-verdict"), ("no-reply", "close")]
+        for number, (name, mode) in enumerate(runs, 1):
+            double.mode(mode)
+            camera.names = {"box": "box-%s.png" % name, "wait": "wait-window.png" if number == 1 else None}
+            before = len(double.records())
+            result = bed.drive(exe, timeout=120, hold_ms=1500, on_event=camera.on_event)
+            describe_run(number, result)
+            for request in double.records()[before:]:
+                describe_request(request)
+
+        rows = double.stored_rows()
+        print("\nThe service's database holds %d record(s):" % len(rows))
+        for row in rows:
+            print("  subscriber %s, ID %s, identity %s" % (row[0], row[1], row[8]))
+        print("\nPictures:")
+        for path in camera.saved:
+            print("  " + os.path.relpath(path, os.getcwd()))
+    finally:
+        bed.stop()
+        double.stop()
+
+
+if __name__ == "__main__":
+    main()
