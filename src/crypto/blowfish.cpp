@@ -51,8 +51,9 @@ inline uint32_t Feistel(const uint32_t* s, uint32_t x) {
 }
 
 // The 16 rounds and the final exchange; `p` in encipher or decipher order. The
-// P word joins the half before F does, which takes one step off the chain from
-// round to round; the unrolled rounds are what keep the key schedule on par.
+// key schedule runs 521 blocks one after another, so each block's latency counts:
+// the rounds are unrolled, and the P word joins the half before F does, which
+// takes a step off the chain from round to round.
 inline void CipherWords(const uint32_t* p, const uint32_t* s, uint32_t& left, uint32_t& right) {
   uint32_t l = left ^ p[0];
   uint32_t r = right;

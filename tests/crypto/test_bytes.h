@@ -1,6 +1,9 @@
 // Byte helpers shared by the crypto tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -28,6 +31,21 @@ inline Bytes FromHex(const std::string& digits) {
   Bytes bytes;
   for (size_t i = 0; i + 1 < digits.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
   return bytes;
+}
+
+// For long buffers: equal, or the first differing offset with that block of each.
+inline ::testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  const size_t common = std::min(actual.size(), expected.size());
+  const size_t at = static_cast<size_t>(
+      std::mismatch(actual.begin(), actual.begin() + common, expected.begin()).first - actual.begin());
+  const size_t block = at / 8 * 8;
+  auto slice = [block](const Bytes& bytes) {
+    return Bytes(bytes.begin() + std::min(block, bytes.size()), bytes.begin() + std::min(block + 8, bytes.size()));
+  };
+  return ::testing::AssertionFailure() << actual.size() << " bytes against " << expected.size()
+                                       << ", first difference at byte " << at << ": block at " << block
+                                       << " is " << Hex(slice(actual)) << ", expected " << Hex(slice(expected));
 }
 
 inline Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
