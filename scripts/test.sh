@@ -4,7 +4,6 @@
 # the Wine end-to-end suite. Installs what it needs first.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 scripts/install-deps.sh || exit 1
 
 jobs=2
@@ -41,12 +40,13 @@ build native-fuzz && run_ctest native-fuzz
 build mingw-x86
 build mingw-x64 && run_ctest mingw-x64 -j1
 
-step "import tables"
-if "$root/scripts/check-imports.sh" build/mingw-x64/src/app/stagewell.exe build/mingw-x86/src/app/stagewell.exe; then
-  passed=$((passed + 1))
-else
-  failed=$((failed + 1)); status=1
-fi
+check() {
+  step "$1"
+  if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
+}
+check "release exes: imports and size" scripts/check-exes.sh build/mingw-x64/src/app/stagewell.exe \
+  build/mingw-x86/src/app/stagewell.exe
+check "release exes: reproducible" scripts/check-reproducible.sh
 
 echo
 echo "$passed passed, $failed failed"

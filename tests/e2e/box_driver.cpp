@@ -92,16 +92,16 @@ bool IsDialog(HWND window) {
   return lstrcmpW(name, L"#32770") == 0;
 }
 
+BOOL CALLBACK CollectChildProcessWindow(HWND window, LPARAM param) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == g_childPid) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+  return TRUE;
+}
+
 std::vector<HWND> ChildTopLevelWindows() {
   std::vector<HWND> windows;
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (pid == g_childPid) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  EnumWindows(CollectChildProcessWindow, reinterpret_cast<LPARAM>(&windows));
   return windows;
 }
 
@@ -113,18 +113,17 @@ HWND VisibleWaitWindow(const std::vector<HWND>& windows) {
 
 bool WaitWindowVisible(const std::vector<HWND>& windows) { return VisibleWaitWindow(windows) != nullptr; }
 
+BOOL CALLBACK CollectEditControl(HWND child, LPARAM param) {
+  wchar_t name[32] = {};
+  GetClassNameW(child, name, 32);
+  if (lstrcmpiW(name, L"Edit") == 0 && IsWindowVisible(child) && IsWindowEnabled(child))
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
+  return TRUE;
+}
+
 std::vector<HWND> EditControls(HWND dialog) {
   std::vector<HWND> edits;
-  EnumChildWindows(
-      dialog,
-      [](HWND child, LPARAM param) -> BOOL {
-        wchar_t name[32] = {};
-        GetClassNameW(child, name, 32);
-        if (lstrcmpiW(name, L"Edit") == 0 && IsWindowVisible(child) && IsWindowEnabled(child))
-          reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&edits));
+  EnumChildWindows(dialog, CollectEditControl, reinterpret_cast<LPARAM>(&edits));
   return edits;
 }
 
