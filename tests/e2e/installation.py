@@ -22,22 +22,27 @@ def _reg_string(value):
     return '"%s"' % value.replace("\\", "\\\\").replace('"', '\\"')
 
 
-def reg_text(values):
-    """.reg text that replaces the product's key with `values`.
+NATIVE_64_PRODUCT_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Quorvane\Ledgora"
+NATIVE_64_VENDOR_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Quorvane"
+
+
+def reg_text(values, product_key=PRODUCT_KEY):
+    """.reg text that replaces the product's key with `values` (both registry
+    views are cleared first; `product_key` says which view gets them).
 
     A name "Directories\\X" goes to the subkey; a value given as ("dword", n)
     is written as a DWORD.
     """
-    sections = {PRODUCT_KEY: [], PRODUCT_KEY + r"\Directories": []}
+    sections = {product_key: [], product_key + r"\Directories": []}
     for name, value in values.items():
-        key = PRODUCT_KEY
+        key = product_key
         if name.startswith("Directories\\"):
-            key, name = PRODUCT_KEY + r"\Directories", name.split("\\", 1)[1]
+            key, name = product_key + r"\Directories", name.split("\\", 1)[1]
         if isinstance(value, tuple) and value[0] == "dword":
             sections[key].append('"%s"=dword:%08x' % (name, value[1]))
         else:
             sections[key].append('"%s"=%s' % (name, _reg_string(value)))
-    text = "[-%s]\n\n" % VENDOR_KEY
+    text = "[-%s]\n\n[-%s]\n\n" % (VENDOR_KEY, NATIVE_64_VENDOR_KEY)
     for key, lines in sections.items():
         text += "[%s]\n%s\n\n" % (key, "\n".join(lines))
     return text

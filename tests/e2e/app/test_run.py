@@ -95,6 +95,34 @@ class RunUnderWine(unittest.TestCase):
                 self.assertEqual(refusals, [], name)
                 self.assertEqual(result.exit_code, 0)
 
+    def test_the_64_bit_exe_reads_the_32_bit_view(self):
+        installation.remove_product_files(self.bed)
+        installation.place_product_exe(self.bed, r"C:\Ledgora\Ldg.exe")
+        self.bed.reg_import(installation.reg_text(installation.SAMPLE, installation.NATIVE_64_PRODUCT_KEY))
+        result = self.bed.drive(self.exe, timeout=60)
+        self.assertEqual([(b["title"], b["text"]) for b in result.boxes], [boxes.WRONG_LAUNCH],
+                         "a record only in the 64-bit view must not be found")
+
+
+class RunUnderLatinLocale(unittest.TestCase):
+    """The Hebrew boxes read correctly where the ANSI code page is 1252."""
+
+    def test_boxes_are_readable(self):
+        bed = WineBed(os.path.join(WORK, "prefix"), lang="C").start()
+        try:
+            exe_dir = os.path.join(installation.drive_c(bed), "Stagewell")
+            os.makedirs(exe_dir, exist_ok=True)
+            exe = shutil.copy(os.environ["STAGEWELL_EXE"], exe_dir)
+            installation.remove_product_files(bed)
+            installation.place_product_exe(bed, r"C:\Ledgora\Ldg.exe")
+            for values, expected in [(with_values(Customer=None), boxes.CUSTOMER_MISSING),
+                                     (with_values(Version="2014b 55"), boxes.EDITION_TOO_OLD)]:
+                bed.reg_import(installation.reg_text(values))
+                result = bed.drive(exe, timeout=60)
+                self.assertEqual([(b["title"], b["text"]) for b in result.boxes], [expected])
+        finally:
+            bed.stop()
+
 
 if __name__ == "__main__":
     unittest.main()
