@@ -22,10 +22,7 @@ constexpr DWORD kMaxUrlPart = INTERNET_MAX_URL_LENGTH;
 class Win32InternetPlatform final : public InternetPlatform {
  public:
   Win32InternetPlatform(uint32_t connectTimeoutMs, uint32_t receiveTimeoutMs)
-      : m_connectTimeoutMs(connectTimeoutMs), m_receiveTimeoutMs(receiveTimeoutMs) {
-    m_session.reset(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (m_session) SetTimeouts(m_session.get());
-  }
+      : m_connectTimeoutMs(connectTimeoutMs), m_receiveTimeoutMs(receiveTimeoutMs) {}
 
   unsigned UtcMilliseconds() override {
     SYSTEMTIME now;
@@ -56,7 +53,10 @@ class Win32InternetPlatform final : public InternetPlatform {
   void ShowBadUrl(const std::string& text) override { win32::ShowDiagnosticBox(text); }
 
   bool Connect(const std::string& host, uint16_t port) override {
+    // The session opens with the one exchange, not for a run that is refused.
+    if (!m_session) m_session.reset(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!m_session) return false;
+    SetTimeouts(m_session.get());
     m_connection.reset(InternetConnectA(m_session.get(), host.c_str(), port, nullptr, nullptr,
                                         INTERNET_SERVICE_HTTP, 0, 0));
     if (!m_connection) return false;

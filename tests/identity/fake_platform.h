@@ -32,14 +32,14 @@ inline IfTableBuffer MakeIfTable(const std::vector<IfRowSpec>& rows, std::option
   StoreU32(table.bytes, count ? *count : static_cast<uint32_t>(rows.size()));
   for (size_t i = 0; i < rows.size() && i < kIfTableMaxRows; ++i) {
     uint8_t* row = table.bytes + kIfTableHeaderSize + i * kIfRowSize;
-    const IfRowSpec& spec = rows[i];
-    StoreU32(row + if_row::kIndex, spec.index);
-    StoreU32(row + if_row::kType, spec.type);
-    StoreU32(row + if_row::kPhysAddrLen, spec.addressLength ? *spec.addressLength : static_cast<uint32_t>(spec.address.size()));
-    std::copy_n(spec.address.begin(), std::min(spec.address.size(), if_row::kPhysAddrSize), row + if_row::kPhysAddr);
+    const IfRowSpec& wanted = rows[i];
+    StoreU32(row + if_row::kIndex, wanted.index);
+    StoreU32(row + if_row::kType, wanted.type);
+    StoreU32(row + if_row::kPhysAddrLen, wanted.addressLength ? *wanted.addressLength : static_cast<uint32_t>(wanted.address.size()));
+    std::copy_n(wanted.address.begin(), std::min(wanted.address.size(), if_row::kPhysAddrSize), row + if_row::kPhysAddr);
     StoreU32(row + if_row::kDescrLen,
-             spec.descriptionLength ? *spec.descriptionLength : static_cast<uint32_t>(spec.description.size()));
-    std::copy_n(spec.description.begin(), std::min(spec.description.size(), if_row::kDescrSize), row + if_row::kDescr);
+             wanted.descriptionLength ? *wanted.descriptionLength : static_cast<uint32_t>(wanted.description.size()));
+    std::copy_n(wanted.description.begin(), std::min(wanted.description.size(), if_row::kDescrSize), row + if_row::kDescr);
   }
   return table;
 }
