@@ -5,6 +5,7 @@
 
 #include "app/win32_run_platform.h"
 #include "common/win32_handles.h"
+#include "common/win32_proc_address.h"
 #include "common/win32_text.h"
 
 namespace stagewell::app {
@@ -17,11 +18,11 @@ constexpr WORD kSecondEntry = 1;
 using NarrowConvert = unsigned short(__cdecl*)(const char*, char*, int);
 using WideConvert = unsigned short(__cdecl*)(const wchar_t*, wchar_t*, int);
 
+// Exactly one of the two entries is set: the narrow library's or the wide one's.
 class Win32UncLibrary : public UncLibrary {
  public:
-  // Entry points travel as void*: their real types are known only here.
-  Win32UncLibrary(win32::UniqueModule module, void* convert, bool wide)
-      : module_(std::move(module)), convert_(convert), wide_(wide) {}
+  Win32UncLibrary(win32::UniqueModule module, NarrowConvert narrow, WideConvert wide)
+      : module_(std::move(module)), narrow_(narrow), wide_(wide) {}
 
   uint16_t Convert(const std::string& path, std::string& converted) override {
     return wide_ ? ConvertWide(path, converted) : ConvertNarrow(path, converted);
@@ -32,7 +33,7 @@ class Win32UncLibrary : public UncLibrary {
   // result without its terminator still ends inside the buffer.
   uint16_t ConvertNarrow(const std::string& path, std::string& converted) {
     std::vector<char> output(kCapacity + 1, '\0');
-    uint16_t result = reinterpret_cast<NarrowConvert>(convert_)(path.c_str(), output.data(), kCapacity);
+    uint16_t result = narrow_(path.c_str(), output.data(), kCapacity);
     output[kCapacity] = '\0';
     converted = output.data();
     return result;
@@ -42,15 +43,15 @@ class Win32UncLibrary : public UncLibrary {
     std::vector<wchar_t> input(kCapacity + 1, L'\0');
     std::vector<wchar_t> output(kCapacity + 1, L'\0');
     if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path.c_str(), -1, input.data(), kCapacity) == 0) return 0;
-    uint16_t result = reinterpret_cast<WideConvert>(convert_)(input.data(), output.data(), kCapacity);
+    uint16_t result = wide_(input.data(), output.data(), kCapacity);
     output[kCapacity] = L'\0';
     converted = win32::AnsiFromWide(output.data());
     return result;
   }
 
   win32::UniqueModule module_;
-  void* convert_;
-  bool wide_;
+  NarrowConvert narrow_;
+  WideConvert wide_;
 };
 
 }  // namespace
@@ -68,11 +69,12 @@ bool Win32UncPlatform::GetPlatformId(uint32_t& platformId) {
 
 std::unique_ptr<UncLibrary> Win32UncPlatform::Load(const char* libraryName, bool wide) {
   win32::UniqueModule module(LoadLibraryA(libraryName));
-  if (!module) return nullptr;
-  FARPROC convert = GetProcAddress(module.get(), MAKEINTRESOURCEA(kConvertEntry));
-  FARPROC second = GetProcAddress(module.get(), MAKEINTRESOURCEA(kSecondEntry));
-  if (!convert || !second) return nullptr;
-  return std::make_unique<Win32UncLibrary>(std::move(module), reinterpret_cast<void*>(convert), wide);
+  if (!win32::ProcAddress<FARPROC>(module.get(), MAKEINTRESOURCEA(kSecondEntry))) return nullptr;
+  const char* convertEntry = MAKEINTRESOURCEA(kConvertEntry);
+  NarrowConvert narrow = wide ? nullptr : win32::ProcAddress<NarrowConvert>(module.get(), convertEntry);
+  WideConvert wideConvert = wide ? win32::ProcAddress<WideConvert>(module.get(), convertEntry) : nullptr;
+  if (!narrow && !wideConvert) return nullptr;
+  return std::make_unique<Win32UncLibrary>(std::move(module), narrow, wideConvert);
 }
 
 }  // namespace stagewell::app

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "identity/win32_proc_address.h"
+#include "common/win32_proc_address.h"
 
 namespace stagewell::identity {
 namespace {
@@ -61,14 +61,14 @@ bool Win32IpHelper::Load() {
 }
 
 std::optional<uint32_t> Win32IpHelper::GetIfTable(IfTableBuffer& buffer) {
-  auto getIfTable = ProcAddress<GetIfTableFunction>(module_.get(), "GetIfTable");
+  auto getIfTable = win32::ProcAddress<GetIfTableFunction>(module_.get(), "GetIfTable");
   if (!getIfTable) return std::nullopt;
   ULONG size = sizeof buffer.bytes;
   return getIfTable(reinterpret_cast<PMIB_IFTABLE>(buffer.bytes), &size, FALSE);
 }
 
 std::optional<uint32_t> Win32IpHelper::SizeAdaptersInfo(uint32_t& size) {
-  auto getAdaptersInfo = ProcAddress<GetAdaptersInfoFunction>(module_.get(), "GetAdaptersInfo");
+  auto getAdaptersInfo = win32::ProcAddress<GetAdaptersInfoFunction>(module_.get(), "GetAdaptersInfo");
   if (!getAdaptersInfo) return std::nullopt;
   ULONG length = size;
   DWORD result = getAdaptersInfo(nullptr, &length);
@@ -77,7 +77,7 @@ std::optional<uint32_t> Win32IpHelper::SizeAdaptersInfo(uint32_t& size) {
 }
 
 std::optional<uint32_t> Win32IpHelper::ReadAdaptersInfo(uint32_t size, std::vector<AdapterRecord>& adapters) {
-  auto getAdaptersInfo = ProcAddress<GetAdaptersInfoFunction>(module_.get(), "GetAdaptersInfo");
+  auto getAdaptersInfo = win32::ProcAddress<GetAdaptersInfoFunction>(module_.get(), "GetAdaptersInfo");
   if (!getAdaptersInfo) return std::nullopt;
   win32::UniqueGlobal block(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size));
   if (!block) return static_cast<uint32_t>(ERROR_NOT_ENOUGH_MEMORY);

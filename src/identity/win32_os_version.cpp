@@ -1,7 +1,7 @@
 #include "identity/win32_os_version.h"
 
 #include "common/win32_handles.h"
-#include "identity/win32_proc_address.h"
+#include "common/win32_proc_address.h"
 
 namespace stagewell::identity {
 namespace {
@@ -16,8 +16,8 @@ bool GetOsVersion(OSVERSIONINFOA& info) {
     // Looked up at run time: the oldest systems lack the version tests, and
     // newer ones report a capped version to GetVersionExA.
     win32::UniqueModule kernel32(LoadLibraryA("kernel32.dll"));
-    auto setConditionMask = ProcAddress<VerSetConditionMaskFunction>(kernel32.get(), "VerSetConditionMask");
-    auto verifyVersionInfo = ProcAddress<VerifyVersionInfoFunction>(kernel32.get(), "VerifyVersionInfoA");
+    auto setConditionMask = win32::ProcAddress<VerSetConditionMaskFunction>(kernel32.get(), "VerSetConditionMask");
+    auto verifyVersionInfo = win32::ProcAddress<VerifyVersionInfoFunction>(kernel32.get(), "VerifyVersionInfoA");
     if (setConditionMask && verifyVersionInfo) {
       auto atLeast = [&](DWORD type, DWORD value) {
         OSVERSIONINFOEXA tested = {};

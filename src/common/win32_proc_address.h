@@ -1,9 +1,9 @@
-// Typed entry points of libraries loaded at run time.
+// Typed entry points of libraries loaded at run time (by name or by number).
 #pragma once
 
 #include <windows.h>
 
-namespace stagewell::identity {
+namespace stagewell::win32 {
 
 // Null when the module is not loaded or lacks the entry point.
 template <typename Function>
@@ -12,4 +12,4 @@ Function ProcAddress(HMODULE module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-}  // namespace stagewell::identity
+}  // namespace stagewell::win32
