@@ -23,7 +23,7 @@ int CStagewellApp::InitInstance() {
   auto identityPlatform = identity::MakeWin32IdentityPlatform();
   auto internet = net::MakeWin32InternetPlatform(STAGEWELL_CONNECT_TIMEOUT_MS, STAGEWELL_RECEIVE_TIMEOUT_MS);
   RecordExchange exchange(*identityPlatform, *internet, STAGEWELL_SERVICE_HOST);
-  RunServices services{registry, files, computer, clock, unc, wait, boxes, &exchange};
+  RunServices services{registry, files, computer, clock, unc, wait, boxes, exchange};
   RunTransmission(services);
   return FALSE;
 }

@@ -16,12 +16,7 @@ class Run {
     s_.wait.Open(kWaitText);
     InstallationRecord record;
     if (!Collect(record)) return shown_;
-    if (!s_.transmitter) {
-      s_.wait.Close();
-      return nullptr;
-    }
-    const BoxMessage& outcome = s_.transmitter->Transmit(record);
-    return CloseAndShow(outcome);
+    return CloseAndShow(s_.transmitter.Transmit(record));
   }
 
  private:

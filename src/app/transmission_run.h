@@ -39,10 +39,10 @@ struct RunServices {
   UncPlatform& unc;
   WaitWindow& wait;
   MessageBoxes& boxes;
-  RecordTransmitter* transmitter;  // null: the run ends after the record is checked
+  RecordTransmitter& transmitter;
 };
 
-// Returns the box that ended the run, or null when none was shown.
+// Returns the box that ended the run.
 const BoxMessage* RunTransmission(RunServices& services);
 
 }  // namespace stagewell::app

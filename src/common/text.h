@@ -18,8 +18,7 @@ std::string TrimSpace(const std::string& text);
 // Two upper-case hexadecimal digits ("%.2X"); values above 255 give more digits.
 std::string Hex2(uint32_t value);
 
-// ASCII-only case-insensitive comparison of the first `count` bytes; false when
-// either text is shorter.
+// Whether `text` starts with `prefix`, ignoring the case of ASCII letters.
 bool StartsWithIgnoreCase(const std::string& text, const std::string& prefix);
 
 }  // namespace stagewell

@@ -46,7 +46,7 @@ struct RunFixture {
   }
 
   const BoxMessage* Run() {
-    RunServices services{registry, files, computer, clock, unc, wait, boxes, &transmitter};
+    RunServices services{registry, files, computer, clock, unc, wait, boxes, transmitter};
     return RunTransmission(services);
   }
 
