@@ -2,7 +2,6 @@
 #pragma once
 
 #include "app/run_platform.h"
-#include "app/unc_path_converter.h"
 
 namespace stagewell::app {
 
@@ -24,12 +23,6 @@ class Win32Clock : public Clock {
 class Win32MessageBoxes : public MessageBoxes {
  public:
   void Show(const BoxMessage& message) override;
-};
-
-class Win32UncPlatform : public UncPlatform {
- public:
-  bool GetPlatformId(uint32_t& platformId) override;
-  std::unique_ptr<UncLibrary> Load(const char* libraryName, bool wide) override;
 };
 
 }  // namespace stagewell::app

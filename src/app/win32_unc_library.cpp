@@ -3,9 +3,11 @@
 
 #include <vector>
 
-#include "app/win32_run_platform.h"
+#include "app/win32_unc_library.h"
 #include "common/win32_handles.h"
+#include "common/win32_os_version.h"
 #include "common/win32_proc_address.h"
+#include "common/win32_system_library.h"
 #include "common/win32_text.h"
 
 namespace stagewell::app {
@@ -57,18 +59,18 @@ class Win32UncLibrary : public UncLibrary {
 }  // namespace
 
 bool Win32UncPlatform::GetPlatformId(uint32_t& platformId) {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  if (!GetVersionExA(&version)) return false;
-#pragma GCC diagnostic pop
+  OSVERSIONINFOA version;
+  if (!win32::GetOsVersion(version)) return false;
   platformId = version.dwPlatformId;
   return true;
 }
 
 std::unique_ptr<UncLibrary> Win32UncPlatform::Load(const char* libraryName, bool wide) {
-  win32::UniqueModule module(LoadLibraryA(libraryName));
+  // The library ships beside the exe; a system-wide copy is the fallback. The
+  // current folder and PATH are not searched.
+  const std::wstring name = win32::WideFromAnsi(libraryName);
+  win32::UniqueModule module = win32::LoadLibraryAt(win32::ExeFolderPath(name.c_str()));
+  if (!module) module = win32::LoadLibraryAt(win32::SystemFolderPath(name.c_str()));
   if (!win32::ProcAddress<FARPROC>(module.get(), MAKEINTRESOURCEA(kSecondEntry))) return nullptr;
   const char* convertEntry = MAKEINTRESOURCEA(kConvertEntry);
   NarrowConvert narrow = wide ? nullptr : win32::ProcAddress<NarrowConvert>(module.get(), convertEntry);

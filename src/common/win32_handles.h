@@ -1,9 +1,9 @@
 // Owners for every Win32 handle kind the program holds: one template, one alias
 // per kind with its close function. Move-only; get() and put() (out-pointer).
+// The internet handle's owner closes through the loaded WinINet: net/win32_wininet.h.
 #pragma once
 
 #include <windows.h>
-#include <wininet.h>
 #include <unknwn.h>
 
 #include <utility>
@@ -49,9 +49,9 @@ struct ModuleTraits {
   static HMODULE Empty() { return nullptr; }
   static void Close(HMODULE module) { FreeLibrary(module); }
 };
-struct InternetTraits {
-  static HINTERNET Empty() { return nullptr; }
-  static void Close(HINTERNET handle) { InternetCloseHandle(handle); }
+struct HandleTraits {
+  static HANDLE Empty() { return nullptr; }
+  static void Close(HANDLE handle) { CloseHandle(handle); }
 };
 struct FileTraits {
   static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
@@ -72,7 +72,7 @@ struct WindowTraits {
 
 using UniqueHKey = UniqueResource<HKEY, HKeyTraits>;
 using UniqueModule = UniqueResource<HMODULE, ModuleTraits>;
-using UniqueInternet = UniqueResource<HINTERNET, InternetTraits>;
+using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;  // threads, events: null is empty
 using UniqueFile = UniqueResource<HANDLE, FileTraits>;  // CreateFile: INVALID_HANDLE_VALUE is empty
 using UniqueFind = UniqueResource<HANDLE, FindTraits>;
 using UniqueGlobal = UniqueResource<HGLOBAL, GlobalTraits>;

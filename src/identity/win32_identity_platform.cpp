@@ -1,9 +1,9 @@
 #include "identity/win32_identity_platform.h"
 
+#include "common/win32_os_version.h"
 #include "common/win32_text.h"
 #include "identity/win32_disk_devices.h"
 #include "identity/win32_ip_helper.h"
-#include "identity/win32_os_version.h"
 #include "identity/win32_wmi.h"
 
 namespace stagewell::identity {
@@ -12,6 +12,18 @@ namespace {
 class Win32Diagnostics : public DiagnosticSink {
  public:
   void ShowDiagnostic(const std::string& text) override { win32::ShowDiagnosticBox(text); }
+};
+
+class Win32VersionProbe : public VersionProbe {
+ public:
+  bool GetOsVersion(OsVersion& version) override {
+    OSVERSIONINFOA info;
+    if (!win32::GetOsVersion(info)) return false;
+    version.major = info.dwMajorVersion;
+    version.minor = info.dwMinorVersion;
+    version.platformId = info.dwPlatformId;
+    return true;
+  }
 };
 
 class Win32IdentityPlatform : public IdentityPlatform {

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/win32_proc_address.h"
+#include "common/win32_system_library.h"
 
 namespace stagewell::identity {
 namespace {
@@ -24,8 +25,8 @@ static_assert(offsetof(MIB_IFROW, bDescr) == if_row::kDescr);
 static_assert(sizeof(IP_ADAPTER_INFO::Description) == AdapterRecord::kDescriptionSize);
 static_assert(sizeof(IP_ADAPTER_INFO::Address) == AdapterRecord::kAddressSize);
 
-using GetIfTableFunction = DWORD(WINAPI*)(PMIB_IFTABLE, PULONG, BOOL);
-using GetAdaptersInfoFunction = DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
+using GetIfTableFunction = decltype(&::GetIfTable);
+using GetAdaptersInfoFunction = decltype(&::GetAdaptersInfo);
 
 AdapterRecord CopyAdapter(const IP_ADAPTER_INFO& info) {
   AdapterRecord adapter;
@@ -56,7 +57,7 @@ void CopyAdapterList(const BYTE* block, size_t size, std::vector<AdapterRecord>&
 }  // namespace
 
 bool Win32IpHelper::Load() {
-  if (!module_) module_.reset(LoadLibraryA("iphlpapi.dll"));
+  if (!module_) module_ = win32::LoadSystemLibrary(L"iphlpapi.dll");
   return static_cast<bool>(module_);
 }
 

@@ -1,5 +1,5 @@
-// IP Helper loaded at run time (never linked, so the program starts where it is
-// missing), its records copied into our plain layouts.
+// IP Helper loaded at run time from the system folder (never linked, so the
+// program starts where it is missing), its records copied into our plain layouts.
 #pragma once
 
 #include "common/win32_handles.h"

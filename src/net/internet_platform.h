@@ -20,6 +20,9 @@ class InternetPlatform {
  public:
   virtual ~InternetPlatform() = default;
 
+  // Makes the platform's library ready; without it the exchange ends with no
+  // reply, before any other call.
+  virtual bool Load() = 0;
   // Milliseconds field (0-999) of the current UTC time.
   virtual unsigned UtcMilliseconds() = 0;
   // Canonicalises (nothing after "?" escaped) and cracks the URL.

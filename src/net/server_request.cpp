@@ -18,6 +18,7 @@ CServerRequest::CServerRequest(InternetPlatform& platform) : m_platform(platform
 CServerRequest::~CServerRequest() { Close(); }
 
 bool CServerRequest::Send(std::string url) {
+  if (!m_platform.Load()) return false;
   if (url.compare(0, 5, "http:") != 0) url.insert(0, "http://");
   url += "&Snozel=" + std::to_string(m_platform.UtcMilliseconds());
 

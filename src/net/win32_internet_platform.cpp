@@ -1,17 +1,15 @@
 #include "net/win32_internet_platform.h"
 
-#include <windows.h>
-#include <wininet.h>
-
 #include <vector>
 
-#include "common/win32_handles.h"
+#include "common/win32_lock.h"
 #include "common/win32_text.h"
+#include "net/win32_wininet.h"
 
 namespace stagewell::net {
 namespace {
 
-using win32::UniqueInternet;
+using wininet::UniqueInternet;
 
 constexpr char kAgent[] = "QorRemote";
 constexpr DWORD kRequestContext = 1;
@@ -19,10 +17,18 @@ constexpr DWORD kRequestFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_N
 // Host and object each hold at most this many characters.
 constexpr DWORD kMaxUrlPart = INTERNET_MAX_URL_LENGTH;
 
-class Win32InternetPlatform final : public InternetPlatform {
+// The handles are shared with Abort on the interface thread. Each call takes
+// its handle under the lock but makes the call without it, so that Abort can
+// close the handle under a call that blocks.
+class Win32InternetPlatform final : public AbortableInternetPlatform {
  public:
   Win32InternetPlatform(uint32_t connectTimeoutMs, uint32_t receiveTimeoutMs)
       : m_connectTimeoutMs(connectTimeoutMs), m_receiveTimeoutMs(receiveTimeoutMs) {}
+
+  bool Load() override {
+    m_api = wininet::Load();
+    return m_api != nullptr;
+  }
 
   unsigned UtcMilliseconds() override {
     SYSTEMTIME now;
@@ -41,7 +47,7 @@ class Win32InternetPlatform final : public InternetPlatform {
     components.dwHostNameLength = static_cast<DWORD>(host.size());
     components.lpszUrlPath = object.data();
     components.dwUrlPathLength = static_cast<DWORD>(object.size());
-    if (!InternetCrackUrlA(canonical.c_str(), static_cast<DWORD>(canonical.size()), 0, &components))
+    if (!m_api->InternetCrackUrlA(canonical.c_str(), static_cast<DWORD>(canonical.size()), 0, &components))
       return false;
     parts.isHttp = components.nScheme == INTERNET_SCHEME_HTTP;
     parts.host.assign(host.data(), components.dwHostNameLength);
@@ -54,76 +60,121 @@ class Win32InternetPlatform final : public InternetPlatform {
 
   bool Connect(const std::string& host, uint16_t port) override {
     // The session opens with the one exchange, not for a run that is refused.
-    if (!m_session) m_session.reset(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!m_session) return false;
-    SetTimeouts(m_session.get());
-    m_connection.reset(InternetConnectA(m_session.get(), host.c_str(), port, nullptr, nullptr,
-                                        INTERNET_SERVICE_HTTP, 0, 0));
-    if (!m_connection) return false;
+    if (!Current(m_session) && !Keep(m_session, m_api->InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG,
+                                                                      nullptr, nullptr, 0)))
+      return false;
+    HINTERNET session = Current(m_session);
+    if (!session) return false;
+    SetTimeouts(session);
+    if (!Keep(m_connection, m_api->InternetConnectA(session, host.c_str(), port, nullptr, nullptr,
+                                                    INTERNET_SERVICE_HTTP, 0, 0)))
+      return false;
     // Wine takes the time-outs from the connection, not from the session.
-    SetTimeouts(m_connection.get());
+    SetTimeouts(Current(m_connection));
     return true;
   }
 
   bool OpenRequest(const std::string& object) override {
-    m_request.reset(HttpOpenRequestA(m_connection.get(), "GET", object.c_str(), nullptr, nullptr,
-                                     nullptr, kRequestFlags, kRequestContext));
-    if (!m_request) return false;
-    SetTimeouts(m_request.get());
+    HINTERNET connection = Current(m_connection);
+    if (!connection) return false;
+    if (!Keep(m_request, m_api->HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, nullptr,
+                                                 kRequestFlags, kRequestContext)))
+      return false;
+    SetTimeouts(Current(m_request));
     return true;
   }
 
   bool AddRequestHeaders(const std::string& headers) override {
-    return HttpAddRequestHeadersA(m_request.get(), headers.c_str(), static_cast<DWORD>(-1),
-                                  HTTP_ADDREQ_FLAG_ADD_IF_NEW) != FALSE;
+    HINTERNET request = Current(m_request);
+    return request && m_api->HttpAddRequestHeadersA(request, headers.c_str(), static_cast<DWORD>(-1),
+                                                    HTTP_ADDREQ_FLAG_ADD_IF_NEW) != FALSE;
   }
 
   bool SendRequest() override {
-    return HttpSendRequestA(m_request.get(), nullptr, 0, nullptr, 0) != FALSE;
+    HINTERNET request = Current(m_request);
+    return request && m_api->HttpSendRequestA(request, nullptr, 0, nullptr, 0) != FALSE;
   }
 
   bool QueryStatusCode(uint32_t& status) override {
+    HINTERNET request = Current(m_request);
     DWORD code = 0;
     DWORD size = sizeof(code);
-    if (!HttpQueryInfoA(m_request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code,
-                        &size, nullptr))
+    if (!request ||
+        !m_api->HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size, nullptr))
       return false;
     status = code;
     return true;
   }
 
   bool AskForCredentials() override {
-    DWORD answer = InternetErrorDlg(GetDesktopWindow(), m_request.get(), ERROR_INTERNET_INCORRECT_PASSWORD,
-                                    FLAGS_ERROR_UI_FLAGS_GENERATE_DATA | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
-                                    nullptr);
+    HINTERNET request = Current(m_request);
+    if (!request) return false;
+    DWORD answer = m_api->InternetErrorDlg(GetDesktopWindow(), request, ERROR_INTERNET_INCORRECT_PASSWORD,
+                                           FLAGS_ERROR_UI_FLAGS_GENERATE_DATA | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
+                                           nullptr);
     return answer == ERROR_INTERNET_FORCE_RETRY;
   }
 
   bool ReadBody(char* buffer, size_t size, size_t& read) override {
+    read = 0;
+    HINTERNET request = Current(m_request);
+    if (!request) return false;
     DWORD got = 0;
-    BOOL ok = InternetReadFile(m_request.get(), buffer, static_cast<DWORD>(size), &got);
+    BOOL ok = m_api->InternetReadFile(request, buffer, static_cast<DWORD>(size), &got);
     read = got <= size ? got : size;
     return ok != FALSE;
   }
 
-  void CloseRequest() override { m_request.reset(); }
-  void CloseConnection() override { m_connection.reset(); }
+  void CloseRequest() override { Release(m_request); }
+  void CloseConnection() override { Release(m_connection); }
+
+  void Abort() override {
+    win32::Locked hold(m_lock);
+    m_aborted = true;
+    m_request.reset();
+    m_connection.reset();
+    m_session.reset();
+  }
 
  private:
+  // The handle to call with; null once aborted.
+  HINTERNET Current(const UniqueInternet& handle) {
+    win32::Locked hold(m_lock);
+    return m_aborted ? nullptr : handle.get();
+  }
+
+  // Takes a new handle into its slot, or closes it when Abort came first.
+  bool Keep(UniqueInternet& slot, HINTERNET created) {
+    UniqueInternet owned(created);
+    win32::Locked hold(m_lock);
+    if (m_aborted || !owned) return false;
+    slot = std::move(owned);
+    return true;
+  }
+
+  void Release(UniqueInternet& slot) {
+    UniqueInternet closing;
+    {
+      win32::Locked hold(m_lock);
+      closing = std::move(slot);
+    }
+  }
+
   void SetTimeouts(HINTERNET handle) {
+    if (!handle) return;
     DWORD connect = m_connectTimeoutMs;
     DWORD receive = m_receiveTimeoutMs;
-    InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof(connect));
-    InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof(receive));
+    m_api->InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof(connect));
+    m_api->InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof(receive));
   }
 
   // Browser mode leaves everything after "?" as it stands.
-  static bool Canonicalize(const std::string& url, std::string& canonical) {
+  bool Canonicalize(const std::string& url, std::string& canonical) {
     DWORD size = static_cast<DWORD>(url.size() + 1);
     for (int attempt = 0; attempt < 2; ++attempt) {
       std::vector<char> buffer(size + 1);
       DWORD length = size;
-      if (InternetCanonicalizeUrlA(url.c_str(), buffer.data(), &length, ICU_BROWSER_MODE)) {
+      if (m_api->InternetCanonicalizeUrlA(url.c_str(), buffer.data(), &length, ICU_BROWSER_MODE)) {
         canonical.assign(buffer.data(), length < buffer.size() ? length : buffer.size() - 1);
         return true;
       }
@@ -133,8 +184,11 @@ class Win32InternetPlatform final : public InternetPlatform {
     return false;
   }
 
+  const wininet::Entries* m_api = nullptr;
   uint32_t m_connectTimeoutMs;
   uint32_t m_receiveTimeoutMs;
+  win32::CriticalSection m_lock;
+  bool m_aborted = false;
   // Destroyed bottom-up: request, connection, then session.
   UniqueInternet m_session;
   UniqueInternet m_connection;
@@ -143,8 +197,8 @@ class Win32InternetPlatform final : public InternetPlatform {
 
 }  // namespace
 
-std::unique_ptr<InternetPlatform> MakeWin32InternetPlatform(uint32_t connectTimeoutMs,
-                                                           uint32_t receiveTimeoutMs) {
+std::unique_ptr<AbortableInternetPlatform> MakeWin32InternetPlatform(uint32_t connectTimeoutMs,
+                                                                    uint32_t receiveTimeoutMs) {
   return std::make_unique<Win32InternetPlatform>(connectTimeoutMs, receiveTimeoutMs);
 }
 

@@ -67,6 +67,7 @@ class FakeInternet : public net::InternetPlatform {
     return true;
   }
   void ShowBadUrl(const std::string&) override {}
+  bool Load() override { return true; }
   bool Connect(const std::string&, uint16_t) override { return reachable; }
   bool OpenRequest(const std::string& object) override {
     objects.push_back(object);

@@ -15,6 +15,7 @@ class FakeInternetPlatform : public InternetPlatform {
  public:
   // Script.
   unsigned milliseconds = 0;
+  bool loadOk = true;
   bool splitOk = true;
   UrlParts parts{true, "service.example", 80, "/iqor/NewWA.dll?x=1"};
   bool connectOk = true, openOk = true, headersOk = true, statusOk = true;
@@ -30,6 +31,7 @@ class FakeInternetPlatform : public InternetPlatform {
   std::string splitUrl, badUrlText, headers;
   size_t reads = 0;
 
+  bool Load() override { return loadOk; }
   unsigned UtcMilliseconds() override { return milliseconds; }
   bool SplitUrl(const std::string& url, UrlParts& out) override {
     calls.push_back("split");

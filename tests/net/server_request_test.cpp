@@ -94,6 +94,7 @@ TEST(ServerRequestSend, OutcomeOfEachStatusAndFailure) {
        false, head + "send | status | dialog"},
       {"retry fails to send", [](auto& p) { p.statuses = {401}; p.dialogRetries = true; p.failingSend = 2; },
        false, head + "send | status | dialog | send"},
+      {"library missing: no box, no connection", [](auto& p) { p.loadOk = false; }, false, ""},
       {"cannot split", [](auto& p) { p.splitOk = false; }, false, "split | bad-url-box"},
       {"not http", [](auto& p) { p.parts.isHttp = false; }, false, "split | bad-url-box"},
       {"connect fails", [](auto& p) { p.connectOk = false; }, false, "split | connect h:80"},

@@ -1,13 +1,12 @@
-#include "identity/win32_os_version.h"
+#include "common/win32_os_version.h"
 
-#include "common/win32_handles.h"
 #include "common/win32_proc_address.h"
 
-namespace stagewell::identity {
+namespace stagewell::win32 {
 namespace {
 
-using VerSetConditionMaskFunction = ULONGLONG(WINAPI*)(ULONGLONG, DWORD, BYTE);
-using VerifyVersionInfoFunction = BOOL(WINAPI*)(OSVERSIONINFOEXA*, DWORD, DWORDLONG);
+using VerSetConditionMaskFunction = decltype(&::VerSetConditionMask);
+using VerifyVersionInfoFunction = decltype(&::VerifyVersionInfoA);
 
 }  // namespace
 
@@ -15,9 +14,9 @@ bool GetOsVersion(OSVERSIONINFOA& info) {
   {
     // Looked up at run time: the oldest systems lack the version tests, and
     // newer ones report a capped version to GetVersionExA.
-    win32::UniqueModule kernel32(LoadLibraryA("kernel32.dll"));
-    auto setConditionMask = win32::ProcAddress<VerSetConditionMaskFunction>(kernel32.get(), "VerSetConditionMask");
-    auto verifyVersionInfo = win32::ProcAddress<VerifyVersionInfoFunction>(kernel32.get(), "VerifyVersionInfoA");
+    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    auto setConditionMask = ProcAddress<VerSetConditionMaskFunction>(kernel32, "VerSetConditionMask");
+    auto verifyVersionInfo = ProcAddress<VerifyVersionInfoFunction>(kernel32, "VerifyVersionInfoA");
     if (setConditionMask && verifyVersionInfo) {
       auto atLeast = [&](DWORD type, DWORD value) {
         OSVERSIONINFOEXA tested = {};
@@ -44,13 +43,4 @@ bool GetOsVersion(OSVERSIONINFOA& info) {
   return GetVersionExA(&info) != FALSE;
 }
 
-bool Win32VersionProbe::GetOsVersion(OsVersion& version) {
-  OSVERSIONINFOA info;
-  if (!identity::GetOsVersion(info)) return false;
-  version.major = info.dwMajorVersion;
-  version.minor = info.dwMinorVersion;
-  version.platformId = info.dwPlatformId;
-  return true;
-}
-
-}  // namespace stagewell::identity
+}  // namespace stagewell::win32

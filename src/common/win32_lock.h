@@ -1,0 +1,34 @@
+// A critical section and its scoped holder: the worker and the interface
+// thread share a few fields (std::mutex is missing from the win32 thread model).
+#pragma once
+
+#include <windows.h>
+
+namespace stagewell::win32 {
+
+class CriticalSection {
+ public:
+  CriticalSection() { InitializeCriticalSection(&section_); }
+  ~CriticalSection() { DeleteCriticalSection(&section_); }
+  CriticalSection(const CriticalSection&) = delete;
+  CriticalSection& operator=(const CriticalSection&) = delete;
+
+  void Enter() { EnterCriticalSection(&section_); }
+  void Leave() { LeaveCriticalSection(&section_); }
+
+ private:
+  CRITICAL_SECTION section_;
+};
+
+class Locked {
+ public:
+  explicit Locked(CriticalSection& section) : section_(section) { section_.Enter(); }
+  ~Locked() { section_.Leave(); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+
+ private:
+  CriticalSection& section_;
+};
+
+}  // namespace stagewell::win32
