@@ -161,7 +161,7 @@ class WineBed:
         return subprocess.run([WINE] + list(argv), env=self.env, cwd=cwd, capture_output=True, timeout=timeout)
 
     def drive(self, exe_path, args=(), timeout=60, user=None, password=None, cancel_auth=False,
-              hold_ms=0, on_event=None):
+              hold_ms=0, on_event=None, cwd=None):
         """Runs exe_path under the box driver, which presses OK on every box.
 
         on_event, when given, is called with each event as it arrives (the driver
@@ -177,9 +177,9 @@ class WineBed:
             argv += ["--cancel-auth"]
         argv += ["--", self.to_windows_path(exe_path)] + list(args)
         # Started from its own folder, as a double-click would, so no DLL of the
-        # caller's working directory is found by accident.
+        # caller's working directory is found by accident; `cwd` sets another.
         process = subprocess.Popen(argv, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                   cwd=os.path.dirname(os.path.abspath(exe_path)))
+                                   cwd=cwd or os.path.dirname(os.path.abspath(exe_path)))
         events = []
         deadline = time.monotonic() + timeout + 30
         for raw in process.stdout:

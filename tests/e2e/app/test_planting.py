@@ -1,0 +1,94 @@
+"""Libraries planted where a download lands never load.
+
+Each marker DLL carries the name of a system library and leaves
+"<its path>.loaded" when loaded. The overrides ask for Windows' own load
+order (native before builtin), under which a bare-name load or an import
+would pick up the copy beside the exe or in the current folder.
+"""
+
+import os
+import shutil
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
+
+import expected_boxes as boxes  # noqa: E402
+import installation  # noqa: E402
+from double import ServiceDouble  # noqa: E402
+from winebed import WineBed  # noqa: E402
+
+WORK = os.environ.get("STAGEWELL_E2E_WORK", "/tmp/stagewell-e2e-planting")
+SERVICE_PORT = int(os.environ.get("STAGEWELL_SERVICE_HOST", "127.0.0.1:8750").rsplit(":", 1)[1])
+PLANTED = [path for path in os.environ.get("STAGEWELL_PLANTED_DLLS", "").split(",") if path]
+NATIVE_FIRST = "native,builtin"
+# Wine 8's own user32 imports version.dll, and Wine 8 has no KnownDLLs, so its
+# loader finds a version.dll beside the exe while resolving the exe's imports,
+# before the program's first instruction. Windows loads user32 and its
+# dependencies as KnownDLLs, from the system folder, without a search.
+LOADED_BY_WINE_ITSELF = {("version", "Downloads")}
+
+
+class PlantedLibraries(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.double = ServiceDouble(os.path.join(WORK, "double"), SERVICE_PORT).start()
+        cls.bed = WineBed(os.path.join(WORK, "prefix")).start()
+        drive = installation.drive_c(cls.bed)
+        cls.downloads = os.path.join(drive, "Downloads")
+        cls.elsewhere = os.path.join(drive, "Work")
+        for folder in (cls.downloads, cls.elsewhere):
+            shutil.rmtree(folder, ignore_errors=True)
+            os.makedirs(folder)
+        cls.exe = shutil.copy(os.environ["STAGEWELL_EXE"], cls.downloads)
+        # The maker's path library is the one library expected beside the exe.
+        shutil.copy(os.environ["STAGEWELL_UNC_DLL"], cls.downloads)
+        installation.remove_product_files(cls.bed)
+        installation.place_product_exe(cls.bed, r"C:\Ledgora\Ldg.exe")
+        cls.customer = 700000
+        cls.bed.app_defaults("stagewell.exe")
+        cls.identity, _ = cls.accepted_run()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.bed.stop()
+        cls.double.stop()
+
+    @classmethod
+    def accepted_run(cls, cwd=None):
+        """The identity and the reports folder the service received."""
+        cls.customer += 1
+        cls.bed.reg_import(installation.reg_text(dict(installation.SAMPLE, Customer=str(cls.customer))))
+        before = len(cls.double.records())
+        result = cls.bed.drive(cls.exe, timeout=90, cwd=cwd)
+        requests = cls.double.records()[before:]
+        texts = [(box["title"], box["text"]) for box in result.boxes]
+        assert texts == [boxes.ACCEPTED] and len(requests) == 1, (result, requests)
+        return requests[0]["envelope"]["identity"], requests[0]["fields"]["P2"]
+
+    def test_planted_beside_the_exe_or_in_the_current_folder(self):
+        self.assertEqual(len(PLANTED), 4, "the build makes the four marker DLLs")
+        for folder, cwd in ((self.downloads, None), (self.elsewhere, self.elsewhere)):
+            for dll in PLANTED:
+                name = os.path.splitext(os.path.basename(dll))[0]
+                with self.subTest(library=name, planted_in=os.path.basename(folder)):
+                    planted = shutil.copy(dll, folder)
+                    marker = planted + ".loaded"
+                    self.bed.app_defaults("stagewell.exe", dll_overrides={name: NATIVE_FIRST})
+                    try:
+                        identity, reports = self.accepted_run(cwd)
+                    finally:
+                        self.bed.app_defaults("stagewell.exe")
+                        os.unlink(planted)
+                    self.assertEqual(identity, self.identity)
+                    # The path library beside the exe still converts.
+                    self.assertTrue(reports.startswith("\\\\"), reports)
+                    if os.path.exists(marker):
+                        os.unlink(marker)
+                        if (name, os.path.basename(folder)) in LOADED_BY_WINE_ITSELF:
+                            self.skipTest("loaded by Wine's user32 before the program starts")
+                        self.fail("planted %s was loaded" % name)
+
+
+if __name__ == "__main__":
+    unittest.main()
