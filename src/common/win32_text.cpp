@@ -29,10 +29,4 @@ std::string AnsiFromWide(const wchar_t* text, int length) {
   return ansi;
 }
 
-const wchar_t* ApplicationTitle() { return L"Stagewell"; }
-
-void ShowDiagnosticBox(const std::string& text) {
-  MessageBoxW(nullptr, WideFromAnsi(text).c_str(), ApplicationTitle(), MB_OK | MB_ICONEXCLAMATION);
-}
-
 }  // namespace stagewell::win32

@@ -12,11 +12,4 @@ std::wstring WideFromAnsi(const std::string& text);
 // UTF-16 to the ANSI code page, with the platform's default replacement character.
 std::string AnsiFromWide(const wchar_t* text, int length = -1);
 
-// The application's title, for the standard message box.
-const wchar_t* ApplicationTitle();
-
-// The standard box with the application's title, OK and the exclamation icon,
-// for the English diagnostics. `text` is ANSI.
-void ShowDiagnosticBox(const std::string& text);
-
 }  // namespace stagewell::win32

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "common/win32_lock.h"
-#include "common/win32_text.h"
+#include "common/win32_diagnostic_box.h"
 #include "net/win32_wininet.h"
 
 namespace stagewell::net {
