@@ -24,10 +24,10 @@ using WideConvert = unsigned short(__cdecl*)(const wchar_t*, wchar_t*, int);
 class Win32UncLibrary : public UncLibrary {
  public:
   Win32UncLibrary(win32::UniqueModule module, NarrowConvert narrow, WideConvert wide)
-      : module_(std::move(module)), narrow_(narrow), wide_(wide) {}
+      : m_module(std::move(module)), m_narrow(narrow), m_wide(wide) {}
 
   uint16_t Convert(const std::string& path, std::string& converted) override {
-    return wide_ ? ConvertWide(path, converted) : ConvertNarrow(path, converted);
+    return m_wide ? ConvertWide(path, converted) : ConvertNarrow(path, converted);
   }
 
  private:
@@ -35,7 +35,7 @@ class Win32UncLibrary : public UncLibrary {
   // result without its terminator still ends inside the buffer.
   uint16_t ConvertNarrow(const std::string& path, std::string& converted) {
     std::vector<char> output(kCapacity + 1, '\0');
-    uint16_t result = narrow_(path.c_str(), output.data(), kCapacity);
+    uint16_t result = m_narrow(path.c_str(), output.data(), kCapacity);
     output[kCapacity] = '\0';
     converted = output.data();
     return result;
@@ -45,15 +45,15 @@ class Win32UncLibrary : public UncLibrary {
     std::vector<wchar_t> input(kCapacity + 1, L'\0');
     std::vector<wchar_t> output(kCapacity + 1, L'\0');
     if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path.c_str(), -1, input.data(), kCapacity) == 0) return 0;
-    uint16_t result = wide_(input.data(), output.data(), kCapacity);
+    uint16_t result = m_wide(input.data(), output.data(), kCapacity);
     output[kCapacity] = L'\0';
     converted = win32::AnsiFromWide(output.data());
     return result;
   }
 
-  win32::UniqueModule module_;
-  NarrowConvert narrow_;
-  WideConvert wide_;
+  win32::UniqueModule m_module;
+  NarrowConvert m_narrow;
+  WideConvert m_wide;
 };
 
 }  // namespace

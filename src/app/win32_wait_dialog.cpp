@@ -24,16 +24,16 @@ void CentreOnDesktop(HWND window) {
 }  // namespace
 
 void CWaitDialog::Open(const char* text) {
-  window_.reset(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WAIT), nullptr, NoHandlers, 0));
-  if (!window_) return;
-  CentreOnDesktop(window_.get());
-  SetWindowTextW(window_.get(), L"");
-  SetDlgItemTextW(window_.get(), IDC_WAIT_TEXT, win32::WideFromUtf8(text).c_str());
+  m_window.reset(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WAIT), nullptr, NoHandlers, 0));
+  if (!m_window) return;
+  CentreOnDesktop(m_window.get());
+  SetWindowTextW(m_window.get(), L"");
+  SetDlgItemTextW(m_window.get(), IDC_WAIT_TEXT, win32::WideFromUtf8(text).c_str());
   // The run pumps no messages until its final box; paint once now so the
   // window shows its text rather than an empty frame.
-  RedrawWindow(window_.get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  RedrawWindow(m_window.get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
-void CWaitDialog::Close() { window_.reset(); }
+void CWaitDialog::Close() { m_window.reset(); }
 
 }  // namespace stagewell::app

@@ -12,7 +12,7 @@ class CWaitDialog : public WaitWindow {
   void Close() override;  // the window goes; the object stays until the run ends
 
  private:
-  win32::UniqueWindow window_;
+  win32::UniqueWindow m_window;
 };
 
 }  // namespace stagewell::app

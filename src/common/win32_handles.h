@@ -14,9 +14,9 @@ template <typename T, typename Traits>
 class UniqueResource {
  public:
   UniqueResource() = default;
-  explicit UniqueResource(T value) : value_(value) {}
+  explicit UniqueResource(T value) : m_value(value) {}
   ~UniqueResource() { reset(); }
-  UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+  UniqueResource(UniqueResource&& other) noexcept : m_value(other.release()) {}
   UniqueResource& operator=(UniqueResource&& other) noexcept {
     if (this != &other) reset(other.release());
     return *this;
@@ -24,21 +24,21 @@ class UniqueResource {
   UniqueResource(const UniqueResource&) = delete;
   UniqueResource& operator=(const UniqueResource&) = delete;
 
-  T get() const { return value_; }
-  explicit operator bool() const { return value_ != Traits::Empty(); }
-  T release() { return std::exchange(value_, Traits::Empty()); }
+  T get() const { return m_value; }
+  explicit operator bool() const { return m_value != Traits::Empty(); }
+  T release() { return std::exchange(m_value, Traits::Empty()); }
   void reset(T value = Traits::Empty()) {
-    if (value_ != Traits::Empty()) Traits::Close(value_);
-    value_ = value;
+    if (m_value != Traits::Empty()) Traits::Close(m_value);
+    m_value = value;
   }
   // For APIs that return the handle through an out-parameter.
   T* put() {
     reset();
-    return &value_;
+    return &m_value;
   }
 
  private:
-  T value_ = Traits::Empty();
+  T m_value = Traits::Empty();
 };
 
 struct HKeyTraits {
@@ -84,31 +84,31 @@ class ComPtr {
  public:
   ComPtr() = default;
   ~ComPtr() { reset(); }
-  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  ComPtr(ComPtr&& other) noexcept : m_interface(std::exchange(other.m_interface, nullptr)) {}
   ComPtr& operator=(ComPtr&& other) noexcept {
     if (this != &other) {
       reset();
-      p_ = std::exchange(other.p_, nullptr);
+      m_interface = std::exchange(other.m_interface, nullptr);
     }
     return *this;
   }
   ComPtr(const ComPtr&) = delete;
   ComPtr& operator=(const ComPtr&) = delete;
 
-  I* get() const { return p_; }
-  I* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
+  I* get() const { return m_interface; }
+  I* operator->() const { return m_interface; }
+  explicit operator bool() const { return m_interface != nullptr; }
   void reset() {
-    if (p_) std::exchange(p_, nullptr)->Release();
+    if (m_interface) std::exchange(m_interface, nullptr)->Release();
   }
   I** put() {
     reset();
-    return &p_;
+    return &m_interface;
   }
   void** put_void() { return reinterpret_cast<void**>(put()); }
 
  private:
-  I* p_ = nullptr;
+  I* m_interface = nullptr;
 };
 
 }  // namespace stagewell::win32

@@ -8,27 +8,27 @@ namespace stagewell::win32 {
 
 class CriticalSection {
  public:
-  CriticalSection() { InitializeCriticalSection(&section_); }
-  ~CriticalSection() { DeleteCriticalSection(&section_); }
+  CriticalSection() { InitializeCriticalSection(&m_section); }
+  ~CriticalSection() { DeleteCriticalSection(&m_section); }
   CriticalSection(const CriticalSection&) = delete;
   CriticalSection& operator=(const CriticalSection&) = delete;
 
-  void Enter() { EnterCriticalSection(&section_); }
-  void Leave() { LeaveCriticalSection(&section_); }
+  void Enter() { EnterCriticalSection(&m_section); }
+  void Leave() { LeaveCriticalSection(&m_section); }
 
  private:
-  CRITICAL_SECTION section_;
+  CRITICAL_SECTION m_section;
 };
 
 class Locked {
  public:
-  explicit Locked(CriticalSection& section) : section_(section) { section_.Enter(); }
-  ~Locked() { section_.Leave(); }
+  explicit Locked(CriticalSection& section) : m_section(section) { m_section.Enter(); }
+  ~Locked() { m_section.Leave(); }
   Locked(const Locked&) = delete;
   Locked& operator=(const Locked&) = delete;
 
  private:
-  CriticalSection& section_;
+  CriticalSection& m_section;
 };
 
 }  // namespace stagewell::win32

@@ -28,18 +28,18 @@ class Win32VersionProbe : public VersionProbe {
 
 class Win32IdentityPlatform : public IdentityPlatform {
  public:
-  VersionProbe& Version() override { return version_; }
-  IpHelperLibrary& IpHelper() override { return ipHelper_; }
-  WmiQueries& Wmi() override { return wmi_; }
-  DiskDevices& Disks() override { return disks_; }
-  DiagnosticSink& Diagnostics() override { return diagnostics_; }
+  VersionProbe& Version() override { return m_version; }
+  IpHelperLibrary& IpHelper() override { return m_ipHelper; }
+  WmiQueries& Wmi() override { return m_wmi; }
+  DiskDevices& Disks() override { return m_disks; }
+  DiagnosticSink& Diagnostics() override { return m_diagnostics; }
 
  private:
-  Win32VersionProbe version_;
-  Win32IpHelper ipHelper_;
-  Win32Wmi wmi_;
-  Win32DiskDevices disks_;
-  Win32Diagnostics diagnostics_;
+  Win32VersionProbe m_version;
+  Win32IpHelper m_ipHelper;
+  Win32Wmi m_wmi;
+  Win32DiskDevices m_disks;
+  Win32Diagnostics m_diagnostics;
 };
 
 }  // namespace

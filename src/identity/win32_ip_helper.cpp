@@ -57,19 +57,19 @@ void CopyAdapterList(const BYTE* block, size_t size, std::vector<AdapterRecord>&
 }  // namespace
 
 bool Win32IpHelper::Load() {
-  if (!module_) module_ = win32::LoadSystemLibrary(L"iphlpapi.dll");
-  return static_cast<bool>(module_);
+  if (!m_module) m_module = win32::LoadSystemLibrary(L"iphlpapi.dll");
+  return static_cast<bool>(m_module);
 }
 
 std::optional<uint32_t> Win32IpHelper::GetIfTable(IfTableBuffer& buffer) {
-  auto getIfTable = win32::ProcAddress<GetIfTableFunction>(module_.get(), "GetIfTable");
+  auto getIfTable = win32::ProcAddress<GetIfTableFunction>(m_module.get(), "GetIfTable");
   if (!getIfTable) return std::nullopt;
   ULONG size = sizeof buffer.bytes;
   return getIfTable(reinterpret_cast<PMIB_IFTABLE>(buffer.bytes), &size, FALSE);
 }
 
 std::optional<uint32_t> Win32IpHelper::SizeAdaptersInfo(uint32_t& size) {
-  auto getAdaptersInfo = win32::ProcAddress<GetAdaptersInfoFunction>(module_.get(), "GetAdaptersInfo");
+  auto getAdaptersInfo = win32::ProcAddress<GetAdaptersInfoFunction>(m_module.get(), "GetAdaptersInfo");
   if (!getAdaptersInfo) return std::nullopt;
   ULONG length = size;
   DWORD result = getAdaptersInfo(nullptr, &length);
@@ -78,7 +78,7 @@ std::optional<uint32_t> Win32IpHelper::SizeAdaptersInfo(uint32_t& size) {
 }
 
 std::optional<uint32_t> Win32IpHelper::ReadAdaptersInfo(uint32_t size, std::vector<AdapterRecord>& adapters) {
-  auto getAdaptersInfo = win32::ProcAddress<GetAdaptersInfoFunction>(module_.get(), "GetAdaptersInfo");
+  auto getAdaptersInfo = win32::ProcAddress<GetAdaptersInfoFunction>(m_module.get(), "GetAdaptersInfo");
   if (!getAdaptersInfo) return std::nullopt;
   win32::UniqueGlobal block(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size));
   if (!block) return static_cast<uint32_t>(ERROR_NOT_ENOUGH_MEMORY);

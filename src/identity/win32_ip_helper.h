@@ -15,7 +15,7 @@ class Win32IpHelper : public IpHelperLibrary {
   std::optional<uint32_t> ReadAdaptersInfo(uint32_t size, std::vector<AdapterRecord>& adapters) override;
 
  private:
-  win32::UniqueModule module_;
+  win32::UniqueModule m_module;
 };
 
 }  // namespace stagewell::identity

@@ -24,16 +24,16 @@ UniqueBstr MakeBstr(const wchar_t* text) { return UniqueBstr(SysAllocString(text
 // COM for this thread for one query; uninitialised only when the start succeeded.
 class ComApartment {
  public:
-  ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComApartment() : m_result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
   ~ComApartment() {
-    if (SUCCEEDED(result_)) CoUninitialize();
+    if (SUCCEEDED(m_result)) CoUninitialize();
   }
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
-  bool Started() const { return SUCCEEDED(result_); }
+  bool Started() const { return SUCCEEDED(m_result); }
 
  private:
-  HRESULT result_;
+  HRESULT m_result;
 };
 
 // A string property in the ANSI code page; nullopt when it is null or not a string.
