@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
 #include <unknwn.h>
 
 #include <utility>
@@ -65,6 +66,10 @@ struct GlobalTraits {
   static HGLOBAL Empty() { return nullptr; }
   static void Close(HGLOBAL block) { GlobalFree(block); }
 };
+struct BstrTraits {
+  static BSTR Empty() { return nullptr; }
+  static void Close(BSTR text) { SysFreeString(text); }
+};
 struct WindowTraits {
   static HWND Empty() { return nullptr; }
   static void Close(HWND window) { DestroyWindow(window); }
@@ -77,6 +82,7 @@ using UniqueFile = UniqueResource<HANDLE, FileTraits>;  // CreateFile: INVALID_H
 using UniqueFind = UniqueResource<HANDLE, FindTraits>;
 using UniqueGlobal = UniqueResource<HGLOBAL, GlobalTraits>;
 using UniqueWindow = UniqueResource<HWND, WindowTraits>;
+using UniqueBstr = UniqueResource<BSTR, BstrTraits>;
 
 // COM interface pointer, released once.
 template <typename I>

@@ -17,9 +17,9 @@ bool g_bComSecurityDone = false;
 
 namespace {
 
-using UniqueBstr = std::unique_ptr<OLECHAR, void(WINAPI*)(BSTR)>;
+using win32::UniqueBstr;
 
-UniqueBstr MakeBstr(const wchar_t* text) { return UniqueBstr(SysAllocString(text), SysFreeString); }
+UniqueBstr MakeBstr(const wchar_t* text) { return UniqueBstr(SysAllocString(text)); }
 
 // COM for this thread for one query; uninitialised only when the start succeeded.
 class ComApartment {
