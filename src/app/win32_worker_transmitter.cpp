@@ -79,15 +79,19 @@ const BoxMessage& Win32WorkerTransmitter::Transmit(const InstallationRecord& rec
 const BoxMessage& Win32WorkerTransmitter::WaitForWorker() {
   WorkerJob& job = *m_job;
   const HANDLE waits[] = {m_worker.get(), job.timer.Changed()};
+  // Without the change event, a new bound is taken up by looking again soon.
+  const DWORD count = waits[1] ? 2 : 1;
+  constexpr DWORD kLookAgainMs = 100;
   for (;;) {
-    const DWORD woke = MsgWaitForMultipleObjectsEx(2, waits, WaitBound(job.timer.Remaining()), QS_ALLINPUT,
-                                                   MWMO_INPUTAVAILABLE);
+    DWORD bound = WaitBound(job.timer.Remaining());
+    if (count == 1 && bound > kLookAgainMs) bound = kLookAgainMs;
+    const DWORD woke = MsgWaitForMultipleObjectsEx(count, waits, bound, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (woke == WAIT_OBJECT_0) return *job.outcome;
-    if (woke == WAIT_OBJECT_0 + 1) continue;
-    if (woke == WAIT_OBJECT_0 + 2) {
+    if (woke == WAIT_OBJECT_0 + count) {
       DispatchPending();
       continue;
     }
+    if (woke > WAIT_OBJECT_0 && woke < WAIT_OBJECT_0 + count) continue;
     if (woke == WAIT_TIMEOUT && !job.timer.Expired()) continue;
     // The deadline has passed (or waiting itself failed). Closing the handles
     // cancels a blocked call on Windows; either way the worker is not waited for.
