@@ -22,6 +22,20 @@ const BoxMessage& MessageFor(net::ReplyOutcome outcome) {
   return kNoReply;
 }
 
+net::QueryValues QueryValuesOf(const InstallationRecord& record, const std::string& identity) {
+  net::QueryValues values;
+  values.customer = record.customer;
+  values.repDirectory = record.repDirectory;
+  values.docDirectory = record.docDirectory;
+  values.databaseInfo = record.databaseInfo;
+  values.id = record.id;
+  values.kupa = record.kupa;
+  values.date = record.date;
+  values.version = record.version;
+  values.identity = identity;
+  return values;
+}
+
 }  // namespace
 
 RecordExchange::RecordExchange(identity::IdentityPlatform& identityPlatform, net::InternetPlatform& internet,
@@ -36,10 +50,8 @@ const BoxMessage& RecordExchange::Transmit(const InstallationRecord& record) {
     key = identity.Identity();
   }
 
-  net::QueryValues values{record.customer, record.repDirectory, record.docDirectory, record.databaseInfo, record.id,
-                          record.kupa,     record.date,         record.version,      key};
   std::string sealed;
-  switch (crypto::Seal(net::FillQuery(values), key, sealed)) {
+  switch (crypto::Seal(net::FillQuery(QueryValuesOf(record, key)), key, sealed)) {
     case crypto::SealStatus::kEmptyKey:
       // Without an identity the server could not open the request.
       return kIdentityUnknown;

@@ -7,7 +7,15 @@ namespace stagewell::net {
 
 // Values of the installation record as the run produced them (ANSI bytes).
 struct QueryValues {
-  std::string customer, repDirectory, docDirectory, databaseInfo, id, kupa, date, version, identity;
+  std::string customer;
+  std::string repDirectory;
+  std::string docDirectory;
+  std::string databaseInfo;
+  std::string id;
+  std::string kupa;
+  std::string date;
+  std::string version;
+  std::string identity;
 };
 
 // The query template with every placeholder replaced, in a fixed order; values
