@@ -48,6 +48,8 @@ TEST(IdentityFromIfTable, ChoosesTheEthernetRowWithTheLowestKey) {
       {"NT 4 skips an address starting with 44", 4,
        {{1, 6, Address(0x44, 1), "a"}, {2, 6, Address(0x02, 2), "b"}}, {}, "0211223344020162", "02:11:22:33:44:02:"},
       {"NT 4 with only 44 addresses: fallback", 4, {{1, 6, Address(0x44, 1), "a"}}, {}, kFallback, ""},
+      {"NT 4 looks at the address bytes only: an empty address is kept", 4,
+       {{1, 6, Address(0x44, 1), "a", 0}}, {}, "0000000000000161", ""},
       {"XP keeps an address starting with 44", 5,
        {{1, 6, Address(0x44, 1), "a"}, {2, 6, Address(0x02, 2), "b"}}, {}, "4411223344010161", "44:11:22:33:44:01:"},
       {"zero bytes counted in dwDescrLen do not count", 5, {{2, 6, Address(0x02, 1), "abc", {}, 5}}, {},
