@@ -17,17 +17,17 @@ const char kProduct[] = "SOFTWARE\\Quorvane\\Ledgora";
 
 class RecordingTransmitter : public RecordTransmitter {
  public:
-  explicit RecordingTransmitter(Journal& journal) : journal_(journal) {}
+  explicit RecordingTransmitter(Journal& journal) : m_journal(journal) {}
   const BoxMessage& Transmit(const InstallationRecord& record) override {
     sent.push_back(record);
-    journal_.events.push_back("transmit");
+    m_journal.events.push_back("transmit");
     return *outcome;
   }
   std::vector<InstallationRecord> sent;
   const BoxMessage* outcome = &kAccepted;
 
  private:
-  Journal& journal_;
+  Journal& m_journal;
 };
 
 // A complete installation that passes every check.
