@@ -1,5 +1,5 @@
-// Reading the installation record: the one registry read operation, the
-// Version record split into its three fields, and the subscriber number.
+// The installation record and its reading: the one registry read operation,
+// the Version record split into its three fields, and the subscriber number.
 #pragma once
 
 #include <string>
@@ -7,6 +7,18 @@
 #include "app/registry_store.h"
 
 namespace stagewell::app {
+
+// The checked installation record, as it is sent (ANSI bytes).
+struct InstallationRecord {
+  std::string customer;
+  std::string repDirectory;
+  std::string docDirectory;
+  std::string databaseInfo;
+  std::string id;
+  std::string kupa;
+  std::string date;
+  std::string version;
+};
 
 // Root names; a read maps them by identity, so only these objects are accepted.
 extern const char* const kHkeyClassesRoot;

@@ -3,12 +3,11 @@
 #include "crypto/sealing.h"
 #include "identity/machine_identity.h"
 #include "net/server_request.h"
-#include "net/store_user_data.h"
 
 namespace stagewell::app {
 namespace {
 
-const BoxMessage& MessageFor(net::ReplyOutcome outcome) {
+const BoxMessage& BoxFor(net::ReplyOutcome outcome) {
   switch (outcome) {
     case net::ReplyOutcome::kAccepted:
       return kAccepted;
@@ -22,24 +21,45 @@ const BoxMessage& MessageFor(net::ReplyOutcome outcome) {
   return kNoReply;
 }
 
+net::QueryValues QueryValuesOf(const InstallationRecord& record, const std::string& identity) {
+  net::QueryValues values;
+  values.customer = record.customer;
+  values.repDirectory = record.repDirectory;
+  values.docDirectory = record.docDirectory;
+  values.databaseInfo = record.databaseInfo;
+  values.id = record.id;
+  values.kupa = record.kupa;
+  values.date = record.date;
+  values.version = record.version;
+  values.identity = identity;
+  return values;
+}
+
+// The first reply line of the one request, which is closed when this returns;
+// false when no response came.
+bool RequestReplyLine(net::InternetPlatform& internet, const std::string& address, std::string& line) {
+  net::CServerRequest request(internet);
+  if (!request.Send(address)) return false;
+  request.ReadReply(line);
+  return true;
+}
+
 }  // namespace
 
 RecordExchange::RecordExchange(identity::IdentityPlatform& identityPlatform, net::InternetPlatform& internet,
                                std::string serviceHost)
-    : identityPlatform_(identityPlatform), internet_(internet), serviceHost_(std::move(serviceHost)) {}
+    : m_identityPlatform(identityPlatform), m_internet(internet), m_strServiceHost(std::move(serviceHost)) {}
 
 const BoxMessage& RecordExchange::Transmit(const InstallationRecord& record) {
   std::string key;
   {
-    identity::CMachineIdentity identity(identityPlatform_);
+    identity::CMachineIdentity identity(m_identityPlatform);
     identity.ComputeIdentity();
     key = identity.Identity();
   }
 
-  net::QueryValues values{record.customer, record.repDirectory, record.docDirectory, record.databaseInfo, record.id,
-                          record.kupa,     record.date,         record.version,      key};
   std::string sealed;
-  switch (crypto::Seal(net::FillQuery(values), key, sealed)) {
+  switch (crypto::Seal(net::FillQuery(QueryValuesOf(record, key)), key, sealed)) {
     case crypto::SealStatus::kEmptyKey:
       // Without an identity the server could not open the request.
       return kIdentityUnknown;
@@ -48,21 +68,15 @@ const BoxMessage& RecordExchange::Transmit(const InstallationRecord& record) {
     case crypto::SealStatus::kSealed:
       break;
   }
-  return Exchange(net::BuildAddress(serviceHost_, net::BuildEnvelope(sealed, key)), key);
+  return BoxFor(Exchange(net::BuildAddress(m_strServiceHost, net::BuildEnvelope(sealed, key)), key));
 }
 
-const BoxMessage& RecordExchange::Exchange(const std::string& address, const std::string& key) {
-  net::CServerRequest request(internet_);
-  if (!request.Send(address)) {
-    request.Close();
-    return kNoReply;
-  }
+net::ReplyOutcome RecordExchange::Exchange(const std::string& address, const std::string& key) {
   std::string line;
-  request.ReadReply(line);
-  request.Close();
+  if (!RequestReplyLine(m_internet, address, line)) return net::ReplyOutcome::kNoReply;
   std::string opened;
   crypto::OpenReply(line, key, opened);
-  return MessageFor(net::ClassifyOpenedReply(opened));
+  return net::ClassifyOpenedReply(opened);
 }
 
 }  // namespace stagewell::app

@@ -7,6 +7,7 @@
 #include "app/transmission_run.h"
 #include "identity/identity_platform.h"
 #include "net/internet_platform.h"
+#include "net/store_user_data.h"
 
 namespace stagewell::app {
 
@@ -18,11 +19,11 @@ class RecordExchange : public RecordTransmitter {
   const BoxMessage& Transmit(const InstallationRecord& record) override;
 
  private:
-  const BoxMessage& Exchange(const std::string& address, const std::string& key);
+  net::ReplyOutcome Exchange(const std::string& address, const std::string& key);
 
-  identity::IdentityPlatform& identityPlatform_;
-  net::InternetPlatform& internet_;
-  std::string serviceHost_;
+  identity::IdentityPlatform& m_identityPlatform;
+  net::InternetPlatform& m_internet;
+  std::string m_strServiceHost;
 };
 
 }  // namespace stagewell::app

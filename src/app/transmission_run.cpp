@@ -10,13 +10,13 @@ constexpr std::string::size_type kLongestCustomer = 6;
 
 class Run {
  public:
-  explicit Run(RunServices& services) : s_(services) {}
+  explicit Run(RunServices& services) : m_services(services) {}
 
   const BoxMessage* Perform() {
-    s_.wait.Open(kWaitText);
+    m_services.wait.Open(kWaitText);
     InstallationRecord record;
-    if (!Collect(record)) return shown_;
-    return CloseAndShow(s_.transmitter.Transmit(record));
+    if (!Collect(record)) return m_pShown;
+    return CloseAndShow(m_services.transmitter.Transmit(record));
   }
 
  private:
@@ -24,9 +24,9 @@ class Run {
   bool Collect(InstallationRecord& r) {
     std::string project;
     if (!Read(kProductKey, "Project", project)) return ShowKeepingWait(kWrongLaunch);
-    if (!s_.files.Exists(ParentFolder(project) + "\\Ldg.exe")) return ShowKeepingWait(kWrongLaunch);
+    if (!m_services.files.Exists(ParentFolder(project) + "\\Ldg.exe")) return ShowKeepingWait(kWrongLaunch);
 
-    r.customer = ReadCustomer(s_.registry);
+    r.customer = ReadCustomer(m_services.registry);
     if (r.customer.empty()) return Refuse(kCustomerMissing);
     if (r.customer.size() > kLongestCustomer) return Refuse(kCustomerCorrupted);
 
@@ -35,25 +35,25 @@ class Run {
     if (terminal == "1") return Refuse(kTerminalInstallation);
 
     if (!ReadNonEmpty(kProductKey, "RepDirectory", r.repDirectory)) return Refuse(kRepDirectoryMissing);
-    CUncPathConverter converter(s_.unc);
+    CUncPathConverter converter(m_services.unc);
     std::string network = converter.Convert(r.repDirectory);
     if (!network.empty()) r.repDirectory = network;
 
     if (!ReadNonEmpty(kDirectoriesKey, "LEDGDOCDIR", r.docDirectory)) return Refuse(kDocDirectoryMissing);
     if (!ReadNonEmpty(kProductKey, "DatabaseInfo", r.databaseInfo)) return Refuse(kDatabaseInfoMissing);
-    r.databaseInfo = SubstituteLocalHost(r.databaseInfo, s_.computer);
+    r.databaseInfo = SubstituteLocalHost(r.databaseInfo, m_services.computer);
     if (!ReadNonEmpty(kProductKey, "ID", r.id)) return Refuse(kIdMissing);
     if (!ReadNonEmpty(kProductKey, "Kupa", r.kupa)) r.kupa = "0";
 
-    r.date = FormatDate(s_.clock.Now());
-    VersionFields version = ReadVersionRecord(s_.registry, kProductName, "Version");
+    r.date = FormatDate(m_services.clock.Now());
+    VersionFields version = ReadVersionRecord(m_services.registry, kProductName, "Version");
     r.version = BuildVersionText(version);
     if (EditionTooOld(version.edition)) return Refuse(kEditionTooOld);
     return true;
   }
 
   bool Read(const char* subKey, const char* name, std::string& value) {
-    return ReadRegistryValue(s_.registry, kHkeyLocalMachine, subKey, name, value);
+    return ReadRegistryValue(m_services.registry, kHkeyLocalMachine, subKey, name, value);
   }
   bool ReadNonEmpty(const char* subKey, const char* name, std::string& value) {
     return Read(subKey, name, value) && !value.empty();
@@ -61,8 +61,8 @@ class Run {
 
   // The two launch refusals leave the wait window up behind the box.
   bool ShowKeepingWait(const BoxMessage& message) {
-    s_.boxes.Show(message);
-    shown_ = &message;
+    m_services.boxes.Show(message);
+    m_pShown = &message;
     return false;
   }
   bool Refuse(const BoxMessage& message) {
@@ -70,14 +70,14 @@ class Run {
     return false;
   }
   const BoxMessage* CloseAndShow(const BoxMessage& message) {
-    s_.wait.Close();
-    s_.boxes.Show(message);
-    shown_ = &message;
-    return shown_;
+    m_services.wait.Close();
+    m_services.boxes.Show(message);
+    m_pShown = &message;
+    return m_pShown;
   }
 
-  RunServices& s_;
-  const BoxMessage* shown_ = nullptr;
+  RunServices& m_services;
+  const BoxMessage* m_pShown = nullptr;
 };
 
 }  // namespace

@@ -4,24 +4,13 @@
 
 #include <string>
 
+#include "app/installation_record.h"
 #include "app/messages.h"
 #include "app/registry_store.h"
 #include "app/run_platform.h"
 #include "app/unc_path_converter.h"
 
 namespace stagewell::app {
-
-// The checked installation record, as it is sent.
-struct InstallationRecord {
-  std::string customer;
-  std::string repDirectory;
-  std::string docDirectory;
-  std::string databaseInfo;
-  std::string id;
-  std::string kupa;
-  std::string date;
-  std::string version;
-};
 
 // Sends an accepted record and says which box ends the run. The wait window is
 // still open while it works; anything it holds is released before it returns.

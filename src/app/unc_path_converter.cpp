@@ -13,16 +13,16 @@ CUncPathConverter::CUncPathConverter(UncPlatform& platform) {
   uint32_t platformId = 0;
   if (!platform.GetPlatformId(platformId)) return;
   if (platformId == kPlatformWindows9x) {
-    library_ = platform.Load(kNarrowUncLibrary, false);
+    m_library = platform.Load(kNarrowUncLibrary, false);
   } else if (platformId == kPlatformNt) {
-    library_ = platform.Load(kWideUncLibrary, true);
+    m_library = platform.Load(kWideUncLibrary, true);
   }
 }
 
 std::string CUncPathConverter::Convert(const std::string& path) {
-  if (!library_) return std::string();
+  if (!m_library) return std::string();
   std::string converted;
-  if (library_->Convert(path, converted) != kConverted) return std::string();
+  if (m_library->Convert(path, converted) != kConverted) return std::string();
   return converted;
 }
 

@@ -41,7 +41,7 @@ class CUncPathConverter {
   std::string Convert(const std::string& path);
 
  private:
-  std::unique_ptr<UncLibrary> library_;
+  std::unique_ptr<UncLibrary> m_library;
 };
 
 }  // namespace stagewell::app

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/little_endian.h"
+
 // The interleaved kernel must stay a call of its own (see CipherBlocks).
 #if defined(__GNUC__)
 #define SW_NOINLINE __attribute__((noinline))
@@ -18,28 +20,6 @@ namespace {
 
 constexpr size_t kBlockBytes = 8;
 constexpr uint32_t kLargestLength = 0xFFFFFFF8u;  // the largest multiple of 8
-
-// Each 4-byte half of a block is a little-endian word. A byte-by-byte load
-// compiles to a long shift chain with g++, so little-endian hosts copy instead.
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-inline uint32_t LoadWord(const uint8_t* bytes) {
-  uint32_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word;
-}
-inline void StoreWord(uint8_t* bytes, uint32_t word) { std::memcpy(bytes, &word, sizeof word); }
-#else
-inline uint32_t LoadWord(const uint8_t* bytes) {
-  return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-         uint32_t{bytes[3]} << 24;
-}
-inline void StoreWord(uint8_t* bytes, uint32_t word) {
-  bytes[0] = static_cast<uint8_t>(word);
-  bytes[1] = static_cast<uint8_t>(word >> 8);
-  bytes[2] = static_cast<uint8_t>(word >> 16);
-  bytes[3] = static_cast<uint8_t>(word >> 24);
-}
-#endif
 
 // F(x) over the four S-boxes, which lie one after another in `s`.
 inline uint32_t Feistel(const uint32_t* s, uint32_t x) {
@@ -129,10 +109,10 @@ SW_NOINLINE void CBlowfish::CipherBlocks(const uint32_t* p, uint8_t* destination
   size_t block = 0;
   for (; block + 4 <= blocks; block += 4) {
     const uint8_t* in = source + block * kBlockBytes;
-    uint32_t l0 = LoadWord(in) ^ p[0], r0 = LoadWord(in + 4);
-    uint32_t l1 = LoadWord(in + 8) ^ p[0], r1 = LoadWord(in + 12);
-    uint32_t l2 = LoadWord(in + 16) ^ p[0], r2 = LoadWord(in + 20);
-    uint32_t l3 = LoadWord(in + 24) ^ p[0], r3 = LoadWord(in + 28);
+    uint32_t l0 = LoadLittleEndian32(in) ^ p[0], r0 = LoadLittleEndian32(in + 4);
+    uint32_t l1 = LoadLittleEndian32(in + 8) ^ p[0], r1 = LoadLittleEndian32(in + 12);
+    uint32_t l2 = LoadLittleEndian32(in + 16) ^ p[0], r2 = LoadLittleEndian32(in + 20);
+    uint32_t l3 = LoadLittleEndian32(in + 24) ^ p[0], r3 = LoadLittleEndian32(in + 28);
 #pragma GCC unroll 8
     for (size_t round = 1; round < 17; round += 2) {
       r0 = (r0 ^ p[round]) ^ Feistel(s, l0);
@@ -145,17 +125,17 @@ SW_NOINLINE void CBlowfish::CipherBlocks(const uint32_t* p, uint8_t* destination
       l3 = (l3 ^ p[round + 1]) ^ Feistel(s, r3);
     }
     uint8_t* out = destination + block * kBlockBytes;
-    StoreWord(out, r0 ^ p[17]); StoreWord(out + 4, l0);
-    StoreWord(out + 8, r1 ^ p[17]); StoreWord(out + 12, l1);
-    StoreWord(out + 16, r2 ^ p[17]); StoreWord(out + 20, l2);
-    StoreWord(out + 24, r3 ^ p[17]); StoreWord(out + 28, l3);
+    StoreLittleEndian32(out, r0 ^ p[17]); StoreLittleEndian32(out + 4, l0);
+    StoreLittleEndian32(out + 8, r1 ^ p[17]); StoreLittleEndian32(out + 12, l1);
+    StoreLittleEndian32(out + 16, r2 ^ p[17]); StoreLittleEndian32(out + 20, l2);
+    StoreLittleEndian32(out + 24, r3 ^ p[17]); StoreLittleEndian32(out + 28, l3);
   }
   for (; block < blocks; ++block) {
-    uint32_t left = LoadWord(source + block * kBlockBytes);
-    uint32_t right = LoadWord(source + block * kBlockBytes + 4);
+    uint32_t left = LoadLittleEndian32(source + block * kBlockBytes);
+    uint32_t right = LoadLittleEndian32(source + block * kBlockBytes + 4);
     CipherWords(p, s, left, right);
-    StoreWord(destination + block * kBlockBytes, left);
-    StoreWord(destination + block * kBlockBytes + 4, right);
+    StoreLittleEndian32(destination + block * kBlockBytes, left);
+    StoreLittleEndian32(destination + block * kBlockBytes + 4, right);
   }
 }
 

@@ -41,8 +41,14 @@ uint8_t ReadIrregularItem(const char* item, size_t length) {
 
 }  // namespace
 
+std::string SealedTextFromSegment(const std::string& segment) {
+  return segment.empty() ? std::string() : segment.substr(1);
+}
+
+std::string SegmentFromSealedText(const std::string& sealedText) { return kItemMark + sealedText; }
+
 std::string EncodeHex(const uint8_t* bytes, size_t count) {
-  std::string text(3 * count, '$');
+  std::string text(3 * count, kItemMark);
   char* out = &text[0];
   for (size_t i = 0; i < count; ++i, out += 3) {
     out[1] = kDigits[bytes[i] >> 4];
@@ -59,7 +65,7 @@ std::vector<uint8_t> DecodeHex(const std::string& text) {
   size_t count = 0;
   size_t j = 0;
   while (j < length) {
-    if (chars[j] != '$') {
+    if (chars[j] != kItemMark) {
       ++j;
       continue;
     }

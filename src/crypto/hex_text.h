@@ -1,4 +1,4 @@
-// The text form of cipher bytes: items of two hexadecimal digits, each after a "$".
+// The text forms of cipher bytes: items of two hexadecimal digits, marked by "$".
 #pragma once
 
 #include <cstddef>
@@ -8,7 +8,16 @@
 
 namespace stagewell::crypto {
 
-// "$0A$FF$00" for the bytes 0x0A 0xFF 0x00: upper-case digits, leading zero kept.
+// The two forms, for the bytes 0x0A 0xFF 0x00:
+//   segment      "$0A$FF$00"  every item after its mark; what EncodeHex writes
+//                             and DecodeHex reads;
+//   sealed text  "0A$FF$00"   the marks between items only; the form on the wire.
+constexpr char kItemMark = '$';
+
+std::string SealedTextFromSegment(const std::string& segment);
+std::string SegmentFromSealedText(const std::string& sealedText);
+
+// The segment of the bytes: upper-case digits, leading zero kept.
 std::string EncodeHex(const uint8_t* bytes, size_t count);
 
 // One byte for every "$" reached while scanning: the (at most) two characters

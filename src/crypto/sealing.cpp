@@ -10,12 +10,12 @@ namespace stagewell::crypto {
 
 namespace {
 
-// Length of the first run of `text` (trimmed, not in segment form, at least 3
-// characters): a sealed text has "$" at every third position from the third on,
-// so the run ends at the first such position that holds anything else.
+// Length of the first sealed text in `text` (trimmed, at least 3 characters): a
+// sealed text has its marks at every third position from the third on, so it
+// ends at the first such position that holds anything else.
 size_t FirstRunLength(const char* text, size_t length) {
   size_t i = 2;
-  while (i < length && text[i] == '$') i += 3;
+  while (i < length && text[i] == kItemMark) i += 3;
   return std::min(i, length);
 }
 
@@ -30,8 +30,7 @@ SealStatus Seal(const std::string& query, const std::string& key, std::string& s
   const auto length = static_cast<uint32_t>(query.size());
   std::vector<uint8_t> cipherText(OutputLength(length));
   cipher->Encrypt(cipherText.data(), reinterpret_cast<const uint8_t*>(query.data()), length);
-  const std::string segment = EncodeHex(cipherText.data(), cipherText.size());
-  if (!segment.empty()) sealed.assign(segment, 1, std::string::npos);
+  sealed = SealedTextFromSegment(EncodeHex(cipherText.data(), cipherText.size()));
   return SealStatus::kSealed;
 }
 
@@ -58,13 +57,13 @@ bool OpenReply(const std::string& reply, const std::string& key, std::string& pl
   for (;;) {
     while (begin < end && IsAsciiSpace(reply[begin])) ++begin;
     const size_t length = end - begin;
-    if (length > 0 && reply[begin] == '$') {
+    if (length > 0 && reply[begin] == kItemMark) {
       plain += OpenSegment(reply.substr(begin, length), *cipher);
       break;
     }
     if (length < 3) break;
     const size_t run = FirstRunLength(reply.data() + begin, length);
-    plain += OpenSegment("$" + reply.substr(begin, run), *cipher);
+    plain += OpenSegment(SegmentFromSealedText(reply.substr(begin, run)), *cipher);
     begin += run;
   }
   return true;

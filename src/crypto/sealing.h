@@ -17,13 +17,13 @@ constexpr size_t kSegmentLimit = 10000;
 
 enum class SealStatus { kSealed, kEmptyKey, kQueryTooLong };
 
-// Enciphers the query's bytes and writes them as "HH$HH$...$HH", 3 * M - 1
-// characters for M = OutputLength(query size). An empty key or a query over
+// Enciphers the query's bytes and writes them as a sealed text ("HH$HH$...$HH",
+// see hex_text.h), 3 * M - 1 characters for M = OutputLength(query size). An empty key or a query over
 // kSealLimit is refused and leaves `sealed` empty; nothing is to be sent then.
 SealStatus Seal(const std::string& query, const std::string& key, std::string& sealed);
 
 // Opens a reply of one or several sealed texts written one after another, or one
-// segment ("$HH$HH..."), after trimming white space; the plain texts of the runs
+// segment, after trimming white space; the plain texts of the runs
 // are concatenated. Undecipherable replies open to whatever they give, often
 // nothing. False only when the key is empty (then `plain` is left empty).
 bool OpenReply(const std::string& reply, const std::string& key, std::string& plain);

@@ -50,4 +50,14 @@ std::string ChooseAdapterGroups(const std::string& addressText, const std::vecto
   return groups;
 }
 
+bool ListWmiAdapters(WmiQueries& wmi, std::vector<std::string>& descriptions, std::vector<std::string>& macTexts) {
+  std::vector<WmiAdapter> adapters;
+  if (!wmi.ListNetworkAdapters(adapters)) return false;
+  for (const WmiAdapter& adapter : adapters) {
+    descriptions.push_back(adapter.description);
+    macTexts.push_back(adapter.macAddress ? *adapter.macAddress + ":" : std::string());
+  }
+  return true;
+}
+
 }  // namespace stagewell::identity

@@ -2,30 +2,23 @@
 
 #include <algorithm>
 
+#include "common/little_endian.h"
+
 namespace stagewell::identity {
-namespace {
-
-// Records are little-endian, as on every Windows machine.
-uint32_t LoadU32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-}  // namespace
 
 uint32_t IfTableRowCount(const IfTableBuffer& table) {
-  return std::min<uint32_t>(LoadU32(table.bytes), kIfTableMaxRows);
+  return std::min<uint32_t>(LoadLittleEndian32(table.bytes), kIfTableMaxRows);
 }
 
 IfRow IfTableRow(const IfTableBuffer& table, uint32_t row) {
   const uint8_t* record = table.bytes + kIfTableHeaderSize + static_cast<size_t>(row) * kIfRowSize;
   IfRow result;
-  result.index = LoadU32(record + if_row::kIndex);
-  result.type = LoadU32(record + if_row::kType);
+  result.index = LoadLittleEndian32(record + if_row::kIndex);
+  result.type = LoadLittleEndian32(record + if_row::kType);
   result.physAddr = record + if_row::kPhysAddr;
-  result.physAddrLen = std::min<uint32_t>(LoadU32(record + if_row::kPhysAddrLen), if_row::kPhysAddrSize);
+  result.physAddrLen = std::min<uint32_t>(LoadLittleEndian32(record + if_row::kPhysAddrLen), if_row::kPhysAddrSize);
   result.descr = record + if_row::kDescr;
-  result.descrLen = std::min<uint32_t>(LoadU32(record + if_row::kDescrLen), if_row::kDescrSize);
+  result.descrLen = std::min<uint32_t>(LoadLittleEndian32(record + if_row::kDescrLen), if_row::kDescrSize);
   return result;
 }
 

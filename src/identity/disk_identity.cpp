@@ -1,5 +1,5 @@
-// The disk serial texts the last piece of the identity is folded from.
-#include "identity/machine_identity.h"
+#include "identity/disk_identity.h"
+
 #include "identity/storage_descriptor.h"
 
 namespace stagewell::identity {
@@ -9,12 +9,12 @@ constexpr int kMaxPhysicalDrives = 16;
 
 }  // namespace
 
-bool CMachineIdentity::QueryDiskSerialByDrive(std::string& serial) {
+bool QueryDiskSerialByDrive(DiskDevices& disks, std::string& serial) {
   StorageDescriptorBuffer buffer;
   for (int drive = 0; drive < kMaxPhysicalDrives; ++drive) {
     buffer = StorageDescriptorBuffer{};
     // The first drive that answers decides, whatever its descriptor holds.
-    if (m_platform.Disks().QueryStorageDescriptor(drive, buffer) == DriveQuery::kAnswered) {
+    if (disks.QueryStorageDescriptor(drive, buffer) == DriveQuery::kAnswered) {
       serial = SerialFromDescriptor(buffer);
       return !serial.empty();
     }
@@ -22,15 +22,14 @@ bool CMachineIdentity::QueryDiskSerialByDrive(std::string& serial) {
   return false;
 }
 
-bool CMachineIdentity::QueryDiskSerialByWmi(std::string& serial) {
-  if (m_nMajorVersion < 6) return false;
+bool QueryDiskSerialByWmi(WmiQueries& wmi, std::string& serial) {
   std::string first;
-  if (m_platform.Wmi().FirstDiskSerial(first)) serial = first;
+  if (wmi.FirstDiskSerial(first)) serial = first;
   return !serial.empty();
 }
 
-bool CMachineIdentity::QueryDiskSerialByVwin32(std::string& serial) {
-  std::optional<uint32_t> mediaSerial = m_platform.Disks().QueryMediaIdSerial();
+bool QueryDiskSerialByVwin32(DiskDevices& disks, std::string& serial) {
+  const std::optional<uint32_t> mediaSerial = disks.QueryMediaIdSerial();
   if (!mediaSerial) return false;
   serial = FormatMediaIdSerial(*mediaSerial);
   return !serial.empty();

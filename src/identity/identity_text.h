@@ -13,6 +13,6 @@ std::string DescriptionDigest(const uint8_t* bytes, size_t count);
 std::string DescriptionDigest(const std::string& text);
 
 // "%.2X%.2X" of the 8-bit sums of the bytes at even and at odd positions.
-std::string FoldDigits(const std::string& text);
+std::string FoldText(const std::string& text);
 
 }  // namespace stagewell::identity

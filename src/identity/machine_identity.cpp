@@ -1,9 +1,14 @@
 #include "identity/machine_identity.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "common/text.h"
+#include "identity/adapter_groups.h"
+#include "identity/disk_identity.h"
 #include "identity/identity_text.h"
+#include "identity/ip_helper_identity.h"
 
 namespace stagewell::identity {
 namespace {
@@ -42,9 +47,28 @@ bool CMachineIdentity::ComputeIdentity() {
     }
   }
 
-  bool found = m_nMajorVersion < 6 ? IdentityFromIfTable() : IdentityFromAdaptersInfo();
-  if (found) return true;
-  return UseFallbackAddress();
+  const bool found = m_nMajorVersion < 6 ? IdentityFromIfTable() : IdentityFromAdaptersInfo();
+  return found || UseFallbackAddress();
+}
+
+bool CMachineIdentity::IdentityFromIfTable() {
+  IfTableBuffer table{};
+  const std::optional<uint32_t> result = m_platform.IpHelper().GetIfTable(table);
+  if (!result || *result != 0) return false;
+  const std::optional<IfRow> row = ChooseIfTableRow(table, m_nMajorVersion);
+  if (!row) return false;
+  AppendAdapter(row->physAddr, row->physAddrLen, row->descr, row->descrLen);
+  return true;
+}
+
+bool CMachineIdentity::IdentityFromAdaptersInfo() {
+  std::vector<AdapterRecord> adapters;
+  if (!ReadAdapterList(m_platform.IpHelper(), m_platform.Diagnostics(), adapters)) return false;
+  const AdapterRecord* adapter = ChooseAdapter(adapters);
+  if (!adapter) return false;
+  AppendAdapter(adapter->address, AddressLength(*adapter), reinterpret_cast<const uint8_t*>(adapter->description),
+                DescriptionLength(*adapter));
+  return true;
 }
 
 bool CMachineIdentity::UseFallbackAddress() {
@@ -56,48 +80,52 @@ bool CMachineIdentity::UseFallbackAddress() {
   return AppendDiskPart();
 }
 
-bool CMachineIdentity::AppendDiskPart() {
-  if (m_nMajorVersion < 4) return true;
-  std::string serial;
-  bool found;
-  if (m_nPlatformId == kPlatformWin9x) {
-    found = QueryDiskSerialByVwin32(serial);
-  } else if (m_nMajorVersion < 6) {
-    found = QueryDiskSerialByDrive(serial);
-  } else {
-    found = QueryDiskSerialByWmi(serial);
-  }
-  if (found) {
-    FoldText(serial);
-    m_strIdentity += serial;
-    return true;
-  }
-  if (m_nMajorVersion >= 5) return AppendWmiAdapterGroups();
-  std::string none;
-  FoldText(none);
-  m_strIdentity += none;
-  return true;
+void CMachineIdentity::AppendAdapter(const uint8_t* address, uint32_t addressLength, const uint8_t* description,
+                                     uint32_t descriptionLength) {
+  AppendAddress(address, addressLength);
+  AppendTextDigest(description, descriptionLength);
+  AppendDiskPart();
 }
 
-bool CMachineIdentity::AppendAddress(const uint8_t* bytes, uint32_t length) {
+void CMachineIdentity::AppendAddress(const uint8_t* bytes, uint32_t length) {
   m_strAddressText.clear();
   const uint32_t used = std::min(length, kAddressBytes);
   for (uint32_t i = 0; i < length; ++i) {
-    std::string pair = Hex2(bytes[i]);
+    const std::string pair = Hex2(bytes[i]);
     if (i < used) m_strIdentity += pair;
     m_strAddressText += pair + ":";
   }
   for (uint32_t i = used; i < kAddressBytes; ++i) m_strIdentity += "00";
-  return true;
 }
 
-bool CMachineIdentity::AppendTextDigest(const uint8_t* bytes, uint32_t count) {
+void CMachineIdentity::AppendTextDigest(const uint8_t* bytes, uint32_t count) {
   m_strIdentity += DescriptionDigest(bytes, count);
+}
+
+bool CMachineIdentity::AppendDiskPart() {
+  if (m_nMajorVersion < 4) return true;
+  std::string serial;
+  if (QueryDiskSerial(serial)) {
+    m_strIdentity += FoldText(serial);
+    return true;
+  }
+  if (m_nMajorVersion >= 5) return AppendWmiAdapterGroups();
+  m_strIdentity += FoldText(std::string());
   return true;
 }
 
-bool CMachineIdentity::FoldText(std::string& text) {
-  text = FoldDigits(text);
+// One disk serial source, by the version probed.
+bool CMachineIdentity::QueryDiskSerial(std::string& serial) {
+  if (m_nPlatformId == kPlatformWin9x) return QueryDiskSerialByVwin32(m_platform.Disks(), serial);
+  if (m_nMajorVersion < 6) return QueryDiskSerialByDrive(m_platform.Disks(), serial);
+  return QueryDiskSerialByWmi(m_platform.Wmi(), serial);
+}
+
+bool CMachineIdentity::AppendWmiAdapterGroups() {
+  std::vector<std::string> descriptions;
+  std::vector<std::string> macTexts;
+  ListWmiAdapters(m_platform.Wmi(), descriptions, macTexts);  // after a failure both stay empty
+  m_strIdentity += ChooseAdapterGroups(m_strAddressText, descriptions, macTexts, g_nAdapterGroups);
   return true;
 }
 

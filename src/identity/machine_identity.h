@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "identity/identity_platform.h"
 
@@ -17,36 +16,31 @@ class CMachineIdentity {
   CMachineIdentity& operator=(const CMachineIdentity&) = delete;
 
   // Builds the identity; false (and an empty identity) only when IP Helper is
-  // missing on the NT family.
+  // missing on the NT family. May be called again: IP Helper is loaded once.
   bool ComputeIdentity();
   const std::string& Identity() const { return m_strIdentity; }
-  // "AA:BB:...:" form of the last address appended; empty after the fallback.
+  // "AA:BB:...:" form of the chosen adapter's whole address; empty after the fallback.
   const std::string& AddressText() const { return m_strAddressText; }
+  // 0 until a version probe succeeds.
   uint32_t MajorVersion() const { return m_nMajorVersion; }
-  uint32_t PlatformId() const { return m_nPlatformId; }
-
-  // The fixed substitute address when no adapter address can be had.
-  bool UseFallbackAddress();
-  bool AppendDiskPart();
-  bool AppendAddress(const uint8_t* bytes, uint32_t length);
-  bool AppendTextDigest(const uint8_t* bytes, uint32_t count);
-  static bool FoldText(std::string& text);
-
-  // Adapter sources through IP Helper: the interface table below major
-  // version 6, the adapter list from 6 on.
-  bool IdentityFromIfTable();
-  bool IdentityFromAdaptersInfo();
-
-  // The disk part from the WMI adapter list.
-  bool ListWmiAdapters(std::vector<std::string>& descriptions, std::vector<std::string>& macTexts);
-  bool AppendWmiAdapterGroups();
-
-  // Disk serial texts; each assigns `serial` and is true when it is not empty.
-  bool QueryDiskSerialByDrive(std::string& serial);
-  bool QueryDiskSerialByWmi(std::string& serial);
-  bool QueryDiskSerialByVwin32(std::string& serial);
 
  private:
+  // The adapter sources through IP Helper: the interface table below major
+  // version 6, the adapter list from 6 on. True once all three pieces are written.
+  bool IdentityFromIfTable();
+  bool IdentityFromAdaptersInfo();
+  // The fixed substitute address when no adapter address can be had.
+  bool UseFallbackAddress();
+
+  // The three pieces, in their order.
+  void AppendAdapter(const uint8_t* address, uint32_t addressLength, const uint8_t* description,
+                     uint32_t descriptionLength);
+  void AppendAddress(const uint8_t* bytes, uint32_t length);
+  void AppendTextDigest(const uint8_t* bytes, uint32_t count);
+  bool AppendDiskPart();
+  bool QueryDiskSerial(std::string& serial);
+  bool AppendWmiAdapterGroups();
+
   IdentityPlatform& m_platform;
   bool m_bIpHelperLoaded = false;
   uint32_t m_nMajorVersion = 0;

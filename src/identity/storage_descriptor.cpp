@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/little_endian.h"
+
 namespace stagewell::identity {
 
 std::string SerialFromDescriptor(const StorageDescriptorBuffer& buffer) {
-  const uint8_t* field = buffer.bytes + kSerialNumberOffsetField;
-  uint32_t offset = static_cast<uint32_t>(field[0]) | static_cast<uint32_t>(field[1]) << 8 |
-                    static_cast<uint32_t>(field[2]) << 16 | static_cast<uint32_t>(field[3]) << 24;
+  const uint32_t offset = LoadLittleEndian32(buffer.bytes + kSerialNumberOffsetField);
   if (offset == kNoSerialNumber || offset >= kStorageDescriptorBufferSize) return std::string();
   // At most 1023 bytes: the copy always keeps room for its terminating zero.
   const uint8_t* start = buffer.bytes + offset;

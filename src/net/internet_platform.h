@@ -9,6 +9,10 @@
 
 namespace stagewell::net {
 
+// The program's agent name: the session is opened with it and the request
+// sends it in its User-Agent header.
+constexpr char kUserAgent[] = "QorRemote";
+
 struct UrlParts {
   bool isHttp = false;
   std::string host;

@@ -5,7 +5,7 @@
 namespace stagewell::net {
 namespace {
 
-constexpr char kHeaders[] = "Accept: text/*\r\nUser-Agent: QorRemote\r\n";
+std::string RequestHeaders() { return std::string("Accept: text/*\r\nUser-Agent: ") + kUserAgent + "\r\n"; }
 constexpr uint32_t kStatusUnauthorized = 401;
 // Below this no status line arrived (a connection closed without a response).
 constexpr uint32_t kLowestStatus = 100;
@@ -29,7 +29,7 @@ bool CServerRequest::Send(std::string url) {
   }
   if (!m_platform.Connect(parts.host, parts.port)) return false;
   if (!m_platform.OpenRequest(parts.object)) return false;
-  if (!m_platform.AddRequestHeaders(kHeaders)) return false;
+  if (!m_platform.AddRequestHeaders(RequestHeaders())) return false;
 
   uint32_t status = 0;
   if (!SendAndReadStatus(status)) return false;

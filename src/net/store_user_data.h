@@ -7,7 +7,15 @@ namespace stagewell::net {
 
 // Values of the installation record as the run produced them (ANSI bytes).
 struct QueryValues {
-  std::string customer, repDirectory, docDirectory, databaseInfo, id, kupa, date, version, identity;
+  std::string customer;
+  std::string repDirectory;
+  std::string docDirectory;
+  std::string databaseInfo;
+  std::string id;
+  std::string kupa;
+  std::string date;
+  std::string version;
+  std::string identity;
 };
 
 // The query template with every placeholder replaced, in a fixed order; values
@@ -18,10 +26,10 @@ std::string BuildEnvelope(const std::string& sealed, const std::string& identity
 // host + "/iqor/NewWA.dll?" + envelope; no scheme.
 std::string BuildAddress(const std::string& host, const std::string& envelope);
 
+// The outcome of the exchange; kNoReply when the request got no response.
 enum class ReplyOutcome { kAccepted, kDuplicate, kFault, kNoReply };
 
 // Classifies the opened reply by substring: "0" anywhere, then "-1", else fault.
-// kNoReply is the caller's, for a request that got no response.
 ReplyOutcome ClassifyOpenedReply(const std::string& opened);
 
 }  // namespace stagewell::net

@@ -11,7 +11,6 @@ namespace {
 
 using wininet::UniqueInternet;
 
-constexpr char kAgent[] = "QorRemote";
 constexpr DWORD kRequestContext = 1;
 constexpr DWORD kRequestFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT;
 // Host and object each hold at most this many characters.
@@ -60,7 +59,7 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
 
   bool Connect(const std::string& host, uint16_t port) override {
     // The session opens with the one exchange, not for a run that is refused.
-    if (!Current(m_session) && !Keep(m_session, m_api->InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG,
+    if (!Current(m_session) && !Keep(m_session, m_api->InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG,
                                                                       nullptr, nullptr, 0)))
       return false;
     HINTERNET session = Current(m_session);

@@ -18,15 +18,15 @@ namespace stagewell::app::testing {
 class FakeRegistry : public RegistryStore {
  public:
   void Set(const std::string& subKey, const std::string& name, const std::string& bytes) {
-    values_[subKey + "|" + name] = bytes;
+    m_values[subKey + "|" + name] = bytes;
   }
-  void Remove(const std::string& subKey, const std::string& name) { values_.erase(subKey + "|" + name); }
+  void Remove(const std::string& subKey, const std::string& name) { m_values.erase(subKey + "|" + name); }
 
   bool QueryValue(RootKey root, const std::string& subKey, const std::string& name, unsigned char* buffer,
                   uint32_t& size) override {
     queries.push_back(subKey + "|" + name);
-    auto found = values_.find(subKey + "|" + name);
-    if (root != RootKey::kLocalMachine || found == values_.end()) return false;
+    auto found = m_values.find(subKey + "|" + name);
+    if (root != RootKey::kLocalMachine || found == m_values.end()) return false;
     if (found->second.size() > size) return false;
     std::copy(found->second.begin(), found->second.end(), buffer);
     size = static_cast<uint32_t>(found->second.size());
@@ -36,7 +36,7 @@ class FakeRegistry : public RegistryStore {
   std::vector<std::string> queries;
 
  private:
-  std::map<std::string, std::string> values_;
+  std::map<std::string, std::string> m_values;
 };
 
 class FakeFiles : public FileLookup {
@@ -68,15 +68,15 @@ class FakeClock : public Clock {
 
 class FakeUncLibrary : public UncLibrary {
  public:
-  FakeUncLibrary(uint16_t result, std::string output) : result_(result), output_(std::move(output)) {}
+  FakeUncLibrary(uint16_t result, std::string output) : m_nResult(result), m_strOutput(std::move(output)) {}
   uint16_t Convert(const std::string&, std::string& converted) override {
-    converted = output_;
-    return result_;
+    converted = m_strOutput;
+    return m_nResult;
   }
 
  private:
-  uint16_t result_;
-  std::string output_;
+  uint16_t m_nResult;
+  std::string m_strOutput;
 };
 
 class FakeUncPlatform : public UncPlatform {
@@ -105,37 +105,37 @@ struct Journal {
 
 class FakeWaitWindow : public WaitWindow {
  public:
-  explicit FakeWaitWindow(Journal& journal) : journal_(journal) {}
+  explicit FakeWaitWindow(Journal& journal) : m_journal(journal) {}
   void Open(const char* text) override {
     open = true;
     this->text = text;
-    journal_.events.push_back("wait open");
+    m_journal.events.push_back("wait open");
   }
   void Close() override {
     open = false;
-    journal_.events.push_back("wait closed");
+    m_journal.events.push_back("wait closed");
   }
   bool open = false;
   std::string text;
 
  private:
-  Journal& journal_;
+  Journal& m_journal;
 };
 
 class FakeBoxes : public MessageBoxes {
  public:
-  FakeBoxes(Journal& journal, FakeWaitWindow& wait) : journal_(journal), wait_(wait) {}
+  FakeBoxes(Journal& journal, FakeWaitWindow& wait) : m_journal(journal), m_wait(wait) {}
   void Show(const BoxMessage& message) override {
     shown.push_back(&message);
-    waitOpenAtBox.push_back(wait_.open);
-    journal_.events.push_back(std::string("box ") + message.title);
+    waitOpenAtBox.push_back(m_wait.open);
+    m_journal.events.push_back(std::string("box ") + message.title);
   }
   std::vector<const BoxMessage*> shown;
   std::vector<bool> waitOpenAtBox;
 
  private:
-  Journal& journal_;
-  FakeWaitWindow& wait_;
+  Journal& m_journal;
+  FakeWaitWindow& m_wait;
 };
 
 }  // namespace stagewell::app::testing

@@ -2,102 +2,53 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
+#include <algorithm>
 
 #include "crypto/sealing.h"
+#include "identity/fake_platform.h"
+#include "net/fake_internet_platform.h"
 
 namespace stagewell::app {
 namespace {
 
-// Identity sources that give either the fixed substitute identity (version
-// unknown) or none at all (IP Helper missing on the NT family).
-class FakeIdentityPlatform : public identity::IdentityPlatform,
-                             identity::VersionProbe,
-                             identity::IpHelperLibrary,
-                             identity::WmiQueries,
-                             identity::DiskDevices,
-                             identity::DiagnosticSink {
- public:
-  bool ipHelperMissing = false;
-  std::vector<std::string> diagnostics;
+using identity::testing::FakePlatform;
+using net::testing::FakeInternetPlatform;
 
-  identity::VersionProbe& Version() override { return *this; }
-  identity::IpHelperLibrary& IpHelper() override { return *this; }
-  identity::WmiQueries& Wmi() override { return *this; }
-  identity::DiskDevices& Disks() override { return *this; }
-  identity::DiagnosticSink& Diagnostics() override { return *this; }
-
- private:
-  bool GetOsVersion(identity::OsVersion& version) override {
-    if (!ipHelperMissing) return false;
-    version = {6, 1, 2};
-    return true;
-  }
-  bool Load() override { return !ipHelperMissing; }
-  std::optional<uint32_t> GetIfTable(identity::IfTableBuffer&) override { return std::nullopt; }
-  std::optional<uint32_t> SizeAdaptersInfo(uint32_t&) override { return std::nullopt; }
-  std::optional<uint32_t> ReadAdaptersInfo(uint32_t, std::vector<identity::AdapterRecord>&) override {
-    return std::nullopt;
-  }
-  bool ListNetworkAdapters(std::vector<identity::WmiAdapter>&) override { return false; }
-  bool FirstDiskSerial(std::string&) override { return false; }
-  identity::DriveQuery QueryStorageDescriptor(int, identity::StorageDescriptorBuffer&) override {
-    return identity::DriveQuery::kNotOpened;
-  }
-  std::optional<uint32_t> QueryMediaIdSerial() override { return std::nullopt; }
-  void ShowDiagnostic(const std::string& text) override { diagnostics.push_back(text); }
-};
-
-// A server on the other side of the platform: answers with `body`, or not at all.
-class FakeInternet : public net::InternetPlatform {
- public:
-  bool reachable = true;
-  std::string body;
-  std::vector<std::string> objects;  // request objects sent
-  int closes = 0;
-
-  unsigned UtcMilliseconds() override { return 7; }
-  bool SplitUrl(const std::string& url, net::UrlParts& parts) override {
-    const std::string scheme = "http://";
-    if (url.compare(0, scheme.size(), scheme) != 0) return false;
-    auto slash = url.find('/', scheme.size());
-    parts.isHttp = true;
-    parts.host = url.substr(scheme.size(), slash - scheme.size());
-    parts.object = url.substr(slash);
-    return true;
-  }
-  void ShowBadUrl(const std::string&) override {}
-  bool Load() override { return true; }
-  bool Connect(const std::string&, uint16_t) override { return reachable; }
-  bool OpenRequest(const std::string& object) override {
-    objects.push_back(object);
-    return true;
-  }
-  bool AddRequestHeaders(const std::string&) override { return true; }
-  bool SendRequest() override { return true; }
-  bool QueryStatusCode(uint32_t& status) override {
-    status = 200;
-    return true;
-  }
-  bool AskForCredentials() override { return false; }
-  bool ReadBody(char* buffer, size_t size, size_t& read) override {
-    read = std::min(size, body.size() - offset_);
-    std::copy_n(body.data() + offset_, read, buffer);
-    offset_ += read;
-    return true;
-  }
-  void CloseRequest() override { ++closes; }
-  void CloseConnection() override {}
-
- private:
-  size_t offset_ = 0;
-};
-
+// The identity when the version probe fails: the fixed substitute address, no disk part.
 const char kFallbackIdentity[] = "000D604C25990000";
 
+// Identity sources that give the fixed substitute identity.
+FakePlatform FallbackIdentity() {
+  FakePlatform platform;
+  platform.versionProbed = false;
+  return platform;
+}
+
+// A server on the other side of the platform that answers with `body`.
+FakeInternetPlatform Server(const std::string& body) {
+  FakeInternetPlatform internet;
+  internet.milliseconds = 7;
+  internet.body = body;
+  return internet;
+}
+
+size_t CallsStartingWith(const FakeInternetPlatform& internet, const std::string& prefix) {
+  return static_cast<size_t>(std::count_if(internet.calls.begin(), internet.calls.end(), [&](const std::string& call) {
+    return call.compare(0, prefix.size(), prefix) == 0;
+  }));
+}
+
 InstallationRecord SampleRecord() {
-  return {"123456", "\\\\SRV\\Reports", "C:\\Docs", "STATION1\\SQL", "778899", "3", "2026-12-07 08:05:09",
-          "2016 SP2 77"};
+  InstallationRecord record;
+  record.customer = "123456";
+  record.repDirectory = "\\\\SRV\\Reports";
+  record.docDirectory = "C:\\Docs";
+  record.databaseInfo = "STATION1\\SQL";
+  record.id = "778899";
+  record.kupa = "3";
+  record.date = "2026-12-07 08:05:09";
+  record.version = "2016 SP2 77";
+  return record;
 }
 
 std::string SealedReply(const std::string& plain) {
@@ -106,13 +57,13 @@ std::string SealedReply(const std::string& plain) {
   return sealed + "\r\n";
 }
 
-// The query the server would open from the one request sent.
-std::string OpenedQuery(const std::string& object) {
+// The query the server would open from the address of the one request.
+std::string OpenedQuery(const std::string& url) {
   const std::string start = "QOR_URL=";
-  auto begin = object.find(start) + start.size();
-  auto end = object.find("&QOR_ENCR=");
+  auto begin = url.find(start) + start.size();
+  auto end = url.find("&QOR_ENCR=");
   std::string opened;
-  crypto::OpenReply(object.substr(begin, end - begin), kFallbackIdentity, opened);
+  crypto::OpenReply(url.substr(begin, end - begin), kFallbackIdentity, opened);
   return opened;
 }
 
@@ -131,45 +82,46 @@ TEST(RecordExchange, SendsTheSealedRecordOnceAndShowsTheReplysOutcome) {
       {"server down", false, "", &kNoReply},
   };
   for (const auto& c : cases) {
-    FakeIdentityPlatform identity;
-    FakeInternet internet;
-    internet.reachable = c.reachable;
-    internet.body = c.body;
+    FakePlatform identity = FallbackIdentity();
+    FakeInternetPlatform internet = Server(c.body);
+    internet.connectOk = c.reachable;
     RecordExchange exchange(identity, internet, "service.example:8080");
     EXPECT_EQ(&exchange.Transmit(SampleRecord()), c.box) << c.name;
-    ASSERT_EQ(internet.objects.size(), c.reachable ? 1u : 0u) << c.name;
-    EXPECT_GE(internet.closes, 1) << c.name << ": the request must be closed";
+    ASSERT_EQ(CallsStartingWith(internet, "open "), c.reachable ? 1u : 0u) << c.name;
+    EXPECT_EQ(CallsStartingWith(internet, "close-request"), 1u) << c.name << ": the request is closed once";
+    EXPECT_EQ(internet.calls.back(), "close-connection") << c.name;
   }
 }
 
 TEST(RecordExchange, TheRequestCarriesTheFilledQueryAndTheIdentityInPlain) {
-  FakeIdentityPlatform identity;
-  FakeInternet internet;
-  internet.body = SealedReply("0");
+  FakePlatform identity = FallbackIdentity();
+  FakeInternetPlatform internet = Server(SealedReply("0"));
   RecordExchange exchange(identity, internet, "service.example:8080");
   exchange.Transmit(SampleRecord());
-  ASSERT_EQ(internet.objects.size(), 1u);
-  const std::string& object = internet.objects[0];
-  EXPECT_EQ(object.rfind("/iqor/NewWA.dll?QOR_URL=", 0), 0u) << object;
-  EXPECT_NE(object.find(std::string("&QOR_ENCR=") + kFallbackIdentity + "&Snozel=7"), std::string::npos) << object;
-  EXPECT_EQ(OpenedQuery(object),
+  ASSERT_EQ(CallsStartingWith(internet, "open "), 1u);
+  const std::string& url = internet.splitUrl;
+  EXPECT_EQ(url.rfind("http://service.example:8080/iqor/NewWA.dll?QOR_URL=", 0), 0u) << url;
+  EXPECT_NE(url.find(std::string("&QOR_ENCR=") + kFallbackIdentity + "&Snozel=7"), std::string::npos) << url;
+  EXPECT_EQ(OpenedQuery(url),
             "O=18&&STO=StoreUserData&P1=123456&P2=\\\\SRV\\Reports&P3=C:\\Docs&P4=STATION1\\SQL&P5=778899&P6=3"
             "&P7=2026-12-07 08:05:09&P8=2016 SP2 77&RENCR=000D604C25990000");
 }
 
 TEST(RecordExchange, RefusesWithoutSendingWhenTheRequestCannotBeSealed) {
   {
-    FakeIdentityPlatform identity;
-    identity.ipHelperMissing = true;
-    FakeInternet internet;
+    // IP Helper missing on the NT family: no identity at all.
+    FakePlatform identity;
+    identity.version = {6, 1, 2};
+    identity.loadSucceeds = false;
+    FakeInternetPlatform internet = Server("");
     RecordExchange exchange(identity, internet, "service.example");
     EXPECT_EQ(&exchange.Transmit(SampleRecord()), &kIdentityUnknown);
     EXPECT_EQ(identity.diagnostics.size(), 1u) << "the library box comes first";
-    EXPECT_TRUE(internet.objects.empty());
+    EXPECT_TRUE(internet.calls.empty());
   }
   {
-    FakeIdentityPlatform identity;
-    FakeInternet internet;
+    FakePlatform identity = FallbackIdentity();
+    FakeInternetPlatform internet = Server("");
     InstallationRecord record = SampleRecord();
     // Each "~ID" in a value becomes the ID in a later step: the query grows.
     record.repDirectory = "C:\\" + std::string(1500, 'R');
@@ -177,7 +129,7 @@ TEST(RecordExchange, RefusesWithoutSendingWhenTheRequestCannotBeSealed) {
     record.id = std::string(2200, 'I');
     RecordExchange exchange(identity, internet, "service.example");
     EXPECT_EQ(&exchange.Transmit(record), &kDataTooLong);
-    EXPECT_TRUE(internet.objects.empty());
+    EXPECT_TRUE(internet.calls.empty());
   }
 }
 

@@ -17,17 +17,17 @@ const char kProduct[] = "SOFTWARE\\Quorvane\\Ledgora";
 
 class RecordingTransmitter : public RecordTransmitter {
  public:
-  explicit RecordingTransmitter(Journal& journal) : journal_(journal) {}
+  explicit RecordingTransmitter(Journal& journal) : m_journal(journal) {}
   const BoxMessage& Transmit(const InstallationRecord& record) override {
     sent.push_back(record);
-    journal_.events.push_back("transmit");
+    m_journal.events.push_back("transmit");
     return *outcome;
   }
   std::vector<InstallationRecord> sent;
   const BoxMessage* outcome = &kAccepted;
 
  private:
-  Journal& journal_;
+  Journal& m_journal;
 };
 
 // A complete installation that passes every check.
@@ -88,15 +88,20 @@ TEST(TransmissionRun, EachFaultyRecordEndsWithItsOwnBox) {
        &kRepDirectoryMissing, false},
       {"no LEDGDOCDIR", [](RunFixture& f) { f.registry.Remove(kDirectories, "LEDGDOCDIR"); }, &kDocDirectoryMissing,
        false},
+      {"empty LEDGDOCDIR", [](RunFixture& f) { f.registry.Set(kDirectories, "LEDGDOCDIR", ""); },
+       &kDocDirectoryMissing, false},
       {"LEDGDOCDIR in the product key only",
        [](RunFixture& f) {
          f.registry.Remove(kDirectories, "LEDGDOCDIR");
          f.registry.Set(kProduct, "LEDGDOCDIR", "C:\\Docs");
        },
        &kDocDirectoryMissing, false},
+      {"no DatabaseInfo", [](RunFixture& f) { f.registry.Remove(kProduct, "DatabaseInfo"); }, &kDatabaseInfoMissing,
+       false},
       {"empty DatabaseInfo", [](RunFixture& f) { f.registry.Set(kProduct, "DatabaseInfo", ""); },
        &kDatabaseInfoMissing, false},
       {"no ID", [](RunFixture& f) { f.registry.Remove(kProduct, "ID"); }, &kIdMissing, false},
+      {"empty ID", [](RunFixture& f) { f.registry.Set(kProduct, "ID", ""); }, &kIdMissing, false},
       {"edition 2014b", [](RunFixture& f) { f.registry.Set(kProduct, "Version", "2014b 55"); }, &kEditionTooOld,
        false},
       {"no Version", [](RunFixture& f) { f.registry.Remove(kProduct, "Version"); }, &kEditionTooOld, false},
@@ -155,6 +160,11 @@ TEST(TransmissionRun, PassingRecordsAreSentAsTheProductWroteThem) {
       {"Terminal 01", [](RunFixture& f) { f.registry.Set(kProduct, "Terminal", "01"); },
        [](const InstallationRecord&) {}},
       {"Terminal \" 1\"", [](RunFixture& f) { f.registry.Set(kProduct, "Terminal", " 1"); },
+       [](const InstallationRecord&) {}},
+      // Only the whole value "1" marks a terminal installation.
+      {"Terminal 10", [](RunFixture& f) { f.registry.Set(kProduct, "Terminal", "10"); },
+       [](const InstallationRecord&) {}},
+      {"Terminal \"1 \"", [](RunFixture& f) { f.registry.Set(kProduct, "Terminal", "1 "); },
        [](const InstallationRecord&) {}},
       {"no Terminal", [](RunFixture& f) { f.registry.Remove(kProduct, "Terminal"); },
        [](const InstallationRecord&) {}},

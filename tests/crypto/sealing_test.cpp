@@ -34,9 +34,20 @@ std::string LowerCase(std::string text) {
   return text;
 }
 
+// White space as the C library knows it (the "C" locale), independent of ours.
+bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+std::string Trimmed(const std::string& text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && IsSpace(text[begin])) ++begin;
+  while (end > begin && IsSpace(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
 // The opening rule as first written, one call per run; the oracle for the loop.
 std::string OpenReplyOneCallPerRun(const std::string& reply, const CBlowfish& cipher) {
-  const std::string text = TrimSpace(reply);
+  const std::string text = Trimmed(reply);
   if (!text.empty() && text[0] == '$') return OpenSegment(text, cipher);
   if (text.size() < 3) return {};
   for (size_t i = 2; i < text.size(); i += 3)
@@ -144,7 +155,9 @@ TEST(OpenReplyTest, Cases) {
       {"run cut at a zero byte", withZero, "cut"},
       {"cut run then another", withZero + first, "cutACCEPTED"},
       {"empty", "", ""},
-      {"only white space", " \r\n\t", ""},
+      {"vertical tab and form feed around", "\v\f" + first + "\f\v", "ACCEPTED"},
+      {"vertical tab and form feed between runs", first + "\v\f" + second, "ACCEPTEDsecond run"},
+      {"only white space", " \r\n\t\v\f", ""},
       {"one character", "A", ""},
       {"two characters", "4A", ""},
       {"segment over 10000 characters", over, ""},
@@ -164,7 +177,7 @@ TEST(OpenReplyTest, RandomMultiRunRepliesOpenAsOneCallPerRunWould) {
   std::mt19937 random(3);
   const auto cipher = CBlowfish::Create(kKey);
   ASSERT_NE(cipher, nullptr);
-  const std::string junk = "0123456789ABCDEFabcdef$$$ \r\n\txZ-+";
+  const std::string junk = "0123456789ABCDEFabcdef$$$ \r\n\t\v\fxZ-+";
   std::uniform_int_distribution<int> kind(0, 4);
   std::uniform_int_distribution<size_t> small(0, 40);
   std::uniform_int_distribution<size_t> pick(0, junk.size() - 1);

@@ -3,7 +3,6 @@
 
 #include "fake_platform.h"
 #include "identity/adapter_groups.h"
-#include "identity/machine_identity.h"
 
 namespace stagewell::identity {
 namespace {
@@ -43,28 +42,18 @@ TEST(ChooseAdapterGroups, PicksTheMatchThenTheLongestThenTheOthers) {
   }
 }
 
-TEST(AppendWmiAdapterGroups, AppendsNothingBeforeWindows2000) {
-  testing::FakePlatform platform;
-  platform.wmiAdapters = {{"abc", std::string("00:11:22:33:44:55")}};
-  CMachineIdentity identity(platform);
-  EXPECT_TRUE(identity.AppendWmiAdapterGroups());  // no version probed yet: major 0
-  EXPECT_EQ(identity.Identity(), "");
-  EXPECT_TRUE(platform.calls.empty());
-}
-
 TEST(ListWmiAdapters, AddsTheColonAndKeepsNullAddressesEmpty) {
   testing::FakePlatform platform;
   platform.wmiAdapters = {{"eth0", std::string("02:fc:00:00:00:01")}, {"", std::nullopt}};
-  CMachineIdentity identity(platform);
   std::vector<std::string> descriptions{"kept"};
   std::vector<std::string> macTexts{"kept"};
-  ASSERT_TRUE(identity.ListWmiAdapters(descriptions, macTexts));
+  ASSERT_TRUE(ListWmiAdapters(platform, descriptions, macTexts));
   EXPECT_EQ(descriptions, (std::vector<std::string>{"kept", "eth0", ""}));
   EXPECT_EQ(macTexts, (std::vector<std::string>{"kept", "02:fc:00:00:00:01:", ""}));
 
   platform.wmiAdaptersListed = false;
   std::vector<std::string> untouched{"x"};
-  EXPECT_FALSE(identity.ListWmiAdapters(untouched, untouched));
+  EXPECT_FALSE(ListWmiAdapters(platform, untouched, untouched));
   EXPECT_EQ(untouched, std::vector<std::string>{"x"});
 }
 

@@ -91,6 +91,13 @@ TEST(ComputeIdentity, ChoosesSourcesByVersion) {
          OneAdapter(p);
        },
        true, "00112233445503260000", Join({"GetIfTable"}, AllDrives()), {}},
+      {"NT 4 never lists the WMI adapters",
+       [](FakePlatform& p) {
+         p.version = {4, 0, 2};
+         OneAdapter(p);
+         p.wmiAdapters = {{"abc", std::string("00:11:22:33:44:55")}};
+       },
+       true, "00112233445503260000", Join({"GetIfTable"}, AllDrives()), {}},
       {"XP: interface table and physical drive",
        [](FakePlatform& p) {
          p.version = {5, 1, 2};
@@ -162,8 +169,10 @@ TEST(ComputeIdentity, SecondCallGivesTheSameTextAndLoadsOnce) {
   CMachineIdentity identity(platform);
   ASSERT_TRUE(identity.ComputeIdentity());
   const std::string first = identity.Identity();
+  const std::string firstAddressText = identity.AddressText();
   ASSERT_TRUE(identity.ComputeIdentity());
   EXPECT_EQ(identity.Identity(), first);
+  EXPECT_EQ(identity.AddressText(), firstAddressText);
   EXPECT_EQ(first.size(), 20u);
   EXPECT_EQ(platform.loads, 1);
 }

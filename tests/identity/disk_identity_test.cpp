@@ -1,5 +1,8 @@
 // The disk serial texts: the descriptor at its serial offset, the drive scan,
 // the media ID number and the WMI disk.
+#include <functional>
+#include <map>
+
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
@@ -63,76 +66,105 @@ TEST(FormatMediaIdSerial, SignedDecimal) {
   }
 }
 
-TEST(QueryDiskSerialByDrive, TheFirstDriveThatAnswersDecides) {
-  struct Row {
-    const char* name;
-    std::map<int, std::optional<StorageDescriptorBuffer>> drives;
-    bool found;
-    std::string serial;
-    size_t drivesAsked;
-  } rows[] = {
-      {"no drive opens", {}, false, "", 16},
-      {"no drive answers", {{0, std::nullopt}, {5, std::nullopt}}, false, "", 16},
-      {"drive 0 does not open, drive 1 answers", {{1, MakeDescriptor(64, "ONE")}}, true, "ONE", 2},
-      {"drive 0 fails, drive 2 answers", {{0, std::nullopt}, {2, MakeDescriptor(64, "TWO")}}, true, "TWO", 3},
-      {"first answer without a serial ends the scan",
-       {{0, MakeDescriptor(kNoSerialNumber)}, {1, MakeDescriptor(64, "ONE")}}, false, "", 1},
-      {"drive 15 is the last one asked", {{15, MakeDescriptor(64, "LAST")}, {16, MakeDescriptor(64, "NO")}}, true,
-       "LAST", 16},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
+// Every case has the one adapter 00-11-22-33-44-55 "abc" and, for when no
+// disk serial is had from Windows 2000 on, the WMI adapter "wmi" (group 034D).
+const char kAdapterPiece[] = "0011223344550326";
+const char kWmiGroup[] = "034D";
+
+std::vector<std::string> Drives(int count) {
+  std::vector<std::string> calls;
+  for (int drive = 0; drive < count; ++drive) calls.push_back("PhysicalDrive" + std::to_string(drive));
+  return calls;
+}
+
+std::vector<std::string> Join(std::vector<std::string> first, const std::vector<std::string>& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+struct DiskCase {
+  const char* name;
+  OsVersion version;
+  std::function<void(FakePlatform&)> setUp;
+  std::string diskPart;
+  std::vector<std::string> calls;  // after the adapter source's
+};
+
+void CheckDiskCases(const std::vector<DiskCase>& cases) {
+  for (const DiskCase& c : cases) {
+    SCOPED_TRACE(c.name);
     FakePlatform platform;
-    platform.drives = row.drives;
+    platform.version = c.version;
+    const std::vector<uint8_t> address = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+    platform.ifTable = testing::MakeIfTable({{2, 6, address, "abc"}});
+    platform.adapters = {testing::MakeAdapter(2, 6, address, "abc")};
+    platform.wmiAdapters = {{"wmi", std::nullopt}};
+    c.setUp(platform);
     CMachineIdentity identity(platform);
-    std::string serial;
-    EXPECT_EQ(identity.QueryDiskSerialByDrive(serial), row.found);
-    EXPECT_EQ(serial, row.serial);
-    EXPECT_EQ(platform.calls.size(), row.drivesAsked);
-    EXPECT_EQ(identity.Identity(), "");
+    ASSERT_TRUE(identity.ComputeIdentity());
+    // The exact text: the serial queries never write into the identity themselves.
+    EXPECT_EQ(identity.Identity(), kAdapterPiece + c.diskPart);
+    const std::vector<std::string> adapterSource =
+        c.version.major < 6 ? std::vector<std::string>{"GetIfTable"}
+                            : std::vector<std::string>{"SizeAdaptersInfo(640)", "ReadAdaptersInfo(2000)"};
+    EXPECT_EQ(platform.calls, Join(adapterSource, c.calls));
   }
 }
 
-TEST(QueryDiskSerialByVwin32, FormatsTheMediaIdOrFails) {
-  FakePlatform platform;
-  CMachineIdentity identity(platform);
-  std::string serial;
-  EXPECT_FALSE(identity.QueryDiskSerialByVwin32(serial));
-  EXPECT_EQ(serial, "");
-  platform.mediaId = 0;  // a drive that fills in nothing
-  EXPECT_TRUE(identity.QueryDiskSerialByVwin32(serial));
-  EXPECT_EQ(serial, "0");
+const OsVersion kXp{5, 1, 2};
+const OsVersion kWindows7{6, 1, 2};
+const OsVersion kWindows98{4, 10, 1};
+
+TEST(ComputeIdentity, PhysicalDrivesUpToTheFirstThatAnswers) {
+  using Drive = std::pair<const int, std::optional<StorageDescriptorBuffer>>;
+  auto drives = [](std::initializer_list<Drive> answers) {
+    return [answers = std::map<int, std::optional<StorageDescriptorBuffer>>(answers)](FakePlatform& p) {
+      p.drives = answers;
+    };
+  };
+  CheckDiskCases({
+      {"no drive opens", kXp, drives({}), kWmiGroup, Join(Drives(16), {"ListNetworkAdapters"})},
+      {"no drive answers", kXp, drives({{0, std::nullopt}, {5, std::nullopt}}), kWmiGroup,
+       Join(Drives(16), {"ListNetworkAdapters"})},
+      {"drive 0 does not open, drive 1 answers", kXp, drives({{1, MakeDescriptor(64, "ONE")}}), "944E", Drives(2)},
+      {"drive 0 fails, drive 2 answers", kXp, drives({{0, std::nullopt}, {2, MakeDescriptor(64, "TWO")}}), "A357",
+       Drives(3)},
+      {"first answer without a serial ends the scan", kXp,
+       drives({{0, MakeDescriptor(kNoSerialNumber)}, {1, MakeDescriptor(64, "ONE")}}), kWmiGroup,
+       Join(Drives(1), {"ListNetworkAdapters"})},
+      {"drive 15 is the last one asked", kXp,
+       drives({{15, MakeDescriptor(64, "LAST")}, {16, MakeDescriptor(64, "NO")}}), "9F95", Drives(16)},
+  });
 }
 
-TEST(QueryDiskSerialByWmi, AsksOnlyFromVersion6) {
-  struct Row {
-    const char* name;
-    OsVersion version;
-    bool queried;
-    std::string reported;
-    bool found;
-    size_t calls;
-  } rows[] = {
-      {"XP does not touch WMI", {5, 1, 2}, true, "WINEHDISK", false, 0},
-      {"Windows 7 takes the first disk's serial", {6, 1, 2}, true, "WINEHDISK", true, 1},
-      {"null serial on the first disk", {6, 1, 2}, true, "", false, 1},
-      {"query fails", {6, 1, 2}, false, "WINEHDISK", false, 1},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    FakePlatform platform;
-    platform.version = row.version;
-    platform.loadSucceeds = false;  // stops ComputeIdentity right after the probe
-    platform.wmiDiskQueried = row.queried;
-    platform.wmiDiskSerial = row.reported;
-    CMachineIdentity identity(platform);
-    identity.ComputeIdentity();
-    platform.calls.clear();
-    std::string serial;
-    EXPECT_EQ(identity.QueryDiskSerialByWmi(serial), row.found);
-    EXPECT_EQ(serial, row.found ? row.reported : "");
-    EXPECT_EQ(platform.calls.size(), row.calls);
-  }
+TEST(ComputeIdentity, MediaIdOnWindows9x) {
+  CheckDiskCases({
+      {"no media ID: 0000", kWindows98, [](FakePlatform&) {}, "0000", {"QueryMediaIdSerial"}},
+      {"a drive that fills in nothing gives the text 0", kWindows98, [](FakePlatform& p) { p.mediaId = 0; }, "3000",
+       {"QueryMediaIdSerial"}},
+  });
+}
+
+TEST(ComputeIdentity, WmiDiskOnlyFromVersion6) {
+  CheckDiskCases({
+      {"XP does not touch WMI",
+       kXp,
+       [](FakePlatform& p) {
+         p.wmiDiskSerial = "WINEHDISK";
+         p.drives[0] = MakeDescriptor(64, "AB");
+       },
+       "4142", Drives(1)},
+      {"Windows 7 takes the first disk's serial", kWindows7, [](FakePlatform& p) { p.wmiDiskSerial = "WINEHDISK"; },
+       "8125", {"FirstDiskSerial"}},
+      {"null serial on the first disk", kWindows7, [](FakePlatform& p) { p.wmiDiskSerial = ""; }, kWmiGroup,
+       {"FirstDiskSerial", "ListNetworkAdapters"}},
+      {"query fails", kWindows7,
+       [](FakePlatform& p) {
+         p.wmiDiskQueried = false;
+         p.wmiDiskSerial = "WINEHDISK";
+       },
+       kWmiGroup, {"FirstDiskSerial", "ListNetworkAdapters"}},
+  });
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
-// The three text builders every source writes its piece with.
+// The three pieces of the identity as ComputeIdentity writes them: the address,
+// the description digest and the fold of the disk serial text.
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
@@ -8,6 +11,11 @@ namespace stagewell::identity {
 namespace {
 
 using testing::FakePlatform;
+using testing::MakeAdapter;
+using testing::MakeDescriptor;
+using testing::MakeIfTable;
+
+const std::vector<uint8_t> kAddress = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
 
 std::string Bytes(std::initializer_list<int> values) {
   std::string bytes;
@@ -15,83 +23,97 @@ std::string Bytes(std::initializer_list<int> values) {
   return bytes;
 }
 
-const uint8_t* Data(const std::string& bytes) { return reinterpret_cast<const uint8_t*>(bytes.data()); }
-
-TEST(AppendAddress, WritesSixBytesAndTheWholeAddressText) {
-  struct Row {
-    const char* name;
-    std::string address;
-    const char* identity;
-    const char* addressText;
-  } rows[] = {
-      {"six bytes", Bytes({0x00, 0x11, 0x22, 0x33, 0x44, 0x55}), "001122334455", "00:11:22:33:44:55:"},
-      {"eight bytes: six in the identity, eight in the text", Bytes({0x02, 0xFC, 0, 0, 0, 1, 0xAB, 0xCD}),
-       "02FC00000001", "02:FC:00:00:00:01:AB:CD:"},
-      {"four bytes padded", Bytes({0xAA, 0xBB, 0xCC, 0xDD}), "AABBCCDD0000", "AA:BB:CC:DD:"},
-      {"no bytes", std::string(), "000000000000", ""},
+// Windows 7: the adapter list gives the address, the WMI disk the serial text.
+std::function<void(FakePlatform&)> Windows7(std::vector<uint8_t> address, std::string diskSerial) {
+  return [=](FakePlatform& p) {
+    p.adapters = {MakeAdapter(2, 6, address, "abc")};
+    p.wmiDiskSerial = diskSerial;
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    FakePlatform platform;
-    CMachineIdentity identity(platform);
-    EXPECT_TRUE(identity.AppendAddress(Data(row.address), static_cast<uint32_t>(row.address.size())));
-    EXPECT_EQ(identity.Identity(), row.identity);
-    EXPECT_EQ(identity.AddressText(), row.addressText);
-  }
 }
 
-TEST(AppendAddress, ReplacesTheAddressTextButAppendsToTheIdentity) {
+// XP: the interface table gives the description bytes as dwDescrLen counts them.
+std::function<void(FakePlatform&)> Xp(std::string description) {
+  return [=](FakePlatform& p) {
+    p.version = {5, 1, 2};
+    p.ifTable = MakeIfTable({{2, 6, kAddress, description}});
+    p.drives[0] = MakeDescriptor(64, "AB");
+  };
+}
+
+struct Row {
+  const char* name;
+  std::function<void(FakePlatform&)> setUp;
+  const char* identity;
+  const char* addressText;
+};
+
+void Check(const Row& row) {
+  SCOPED_TRACE(row.name);
   FakePlatform platform;
+  row.setUp(platform);
   CMachineIdentity identity(platform);
-  std::string first = Bytes({1, 2, 3, 4, 5, 6});
-  std::string second = Bytes({0xA0});
-  identity.AppendAddress(Data(first), 6);
-  identity.AppendAddress(Data(second), 1);
-  EXPECT_EQ(identity.Identity(), "010203040506A00000000000");
+  EXPECT_TRUE(identity.ComputeIdentity());
+  EXPECT_EQ(identity.Identity(), row.identity);
+  EXPECT_EQ(identity.AddressText(), row.addressText);
+}
+
+TEST(ComputeIdentity, AddressSixBytesInTheIdentityAndTheWholeAddressInTheText) {
+  const Row rows[] = {
+      {"six bytes", Windows7(kAddress, "AB"), "00112233445503264142", "00:11:22:33:44:55:"},
+      {"eight bytes: six in the identity, eight in the text", Windows7({0x02, 0xFC, 0, 0, 0, 1, 0xAB, 0xCD}, "AB"),
+       "02FC0000000103264142", "02:FC:00:00:00:01:AB:CD:"},
+      {"four bytes padded", Windows7({0xAA, 0xBB, 0xCC, 0xDD}, "AB"), "AABBCCDD000003264142", "AA:BB:CC:DD:"},
+      {"no bytes", Windows7({}, "AB"), "00000000000003264142", ""},
+  };
+  for (const Row& row : rows) Check(row);
+}
+
+TEST(ComputeIdentity, SecondCallWithAnotherAdapterReplacesBothAddressForms) {
+  FakePlatform platform;
+  Windows7({1, 2, 3, 4, 5, 6}, "AB")(platform);
+  CMachineIdentity identity(platform);
+  ASSERT_TRUE(identity.ComputeIdentity());
+  platform.adapters = {MakeAdapter(2, 6, {0xA0}, "abc")};
+  ASSERT_TRUE(identity.ComputeIdentity());
+  EXPECT_EQ(identity.Identity(), "A0000000000003264142");
   EXPECT_EQ(identity.AddressText(), "A0:");
 }
 
-TEST(AppendTextDigest, LengthWithoutTrailingZerosThenByteSum) {
-  struct Row {
-    const char* name;
-    std::string description;
-    const char* digest;
-  } rows[] = {
-      {"abc", "abc", "0326"},
-      {"empty", std::string(), "0000"},
-      {"trailing zeros do not count", Bytes({'a', 'b', 0, 0}), "02C3"},
-      {"inner zero counts", Bytes({0, 'a'}), "0261"},
-      {"only zeros", Bytes({0, 0, 0}), "0000"},
-      {"sum wraps at 256", Bytes({0xFF, 0x02}), "0201"},
-      {"256 bytes give three length digits", std::string(255, 'A') + "C", "10002"},
+TEST(ComputeIdentity, DigestOfTheDescriptionWithoutTrailingZeros) {
+  const Row rows[] = {
+      {"abc", Xp("abc"), "00112233445503264142", "00:11:22:33:44:55:"},
+      {"empty", Xp(""), "00112233445500004142", "00:11:22:33:44:55:"},
+      {"trailing zeros do not count", Xp(Bytes({'a', 'b', 0, 0})), "00112233445502C34142", "00:11:22:33:44:55:"},
+      {"inner zero counts", Xp(Bytes({0, 'a'})), "00112233445502614142", "00:11:22:33:44:55:"},
+      {"only zeros", Xp(Bytes({0, 0, 0})), "00112233445500004142", "00:11:22:33:44:55:"},
+      {"sum wraps at 256", Xp(Bytes({0xFF, 0x02})), "00112233445502014142", "00:11:22:33:44:55:"},
+      {"256 bytes give three length digits", Xp(std::string(255, 'A') + "C"), "001122334455100024142",
+       "00:11:22:33:44:55:"},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    FakePlatform platform;
-    CMachineIdentity identity(platform);
-    EXPECT_TRUE(identity.AppendTextDigest(Data(row.description), static_cast<uint32_t>(row.description.size())));
-    EXPECT_EQ(identity.Identity(), row.digest);
-  }
+  for (const Row& row : rows) Check(row);
 }
 
-TEST(FoldText, EvenSumThenOddSum) {
-  struct Row {
-    const char* name;
-    std::string text;
-    const char* fold;
-  } rows[] = {
-      {"empty", std::string(), "0000"},
-      {"AB", "AB", "4142"},
-      {"abc", "abc", "C462"},
-      {"sums wrap at 256", Bytes({0xFF, 0xFF, 0x02}), "01FF"},
-      {"signed decimal text", "-1", "2D31"},
+TEST(ComputeIdentity, DiskPartFoldsEvenThenOddBytes) {
+  const Row rows[] = {
+      {"AB", Windows7(kAddress, "AB"), "00112233445503264142", "00:11:22:33:44:55:"},
+      {"abc", Windows7(kAddress, "abc"), "0011223344550326C462", "00:11:22:33:44:55:"},
+      {"sums wrap at 256", Windows7(kAddress, Bytes({0xFF, 0xFF, 0x02})), "001122334455032601FF",
+       "00:11:22:33:44:55:"},
+      {"signed decimal text of a media ID",
+       [](FakePlatform& p) {
+         p.version = {4, 10, 1};
+         p.ifTable = MakeIfTable({{2, 6, kAddress, "abc"}});
+         p.mediaId = 0xFFFFFFFF;
+       },
+       "00112233445503262D31", "00:11:22:33:44:55:"},
+      {"empty text on NT 4",
+       [](FakePlatform& p) {
+         p.version = {4, 0, 2};
+         p.ifTable = MakeIfTable({{2, 6, kAddress, "abc"}});
+       },
+       "00112233445503260000", "00:11:22:33:44:55:"},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    std::string text = row.text;
-    EXPECT_TRUE(CMachineIdentity::FoldText(text));
-    EXPECT_EQ(text, row.fold);
-  }
+  for (const Row& row : rows) Check(row);
 }
 
 }  // namespace

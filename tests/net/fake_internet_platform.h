@@ -58,7 +58,7 @@ class FakeInternetPlatform : public InternetPlatform {
   }
   bool SendRequest() override {
     calls.push_back("send");
-    return ++sends_ != failingSend;
+    return ++m_nSends != failingSend;
   }
   bool QueryStatusCode(uint32_t& status) override {
     calls.push_back("status");
@@ -73,17 +73,17 @@ class FakeInternetPlatform : public InternetPlatform {
   }
   bool ReadBody(char* buffer, size_t size, size_t& read) override {
     ++reads;
-    read = std::min({size, maxPiece, body.size() - offset_});
-    std::memcpy(buffer, body.data() + offset_, read);
-    offset_ += read;
+    read = std::min({size, maxPiece, body.size() - m_nOffset});
+    std::memcpy(buffer, body.data() + m_nOffset, read);
+    m_nOffset += read;
     return !(read == 0 && readFailsAtEnd);
   }
   void CloseRequest() override { calls.push_back("close-request"); }
   void CloseConnection() override { calls.push_back("close-connection"); }
 
  private:
-  size_t offset_ = 0;
-  int sends_ = 0;
+  size_t m_nOffset = 0;
+  int m_nSends = 0;
 };
 
 }  // namespace stagewell::net::testing

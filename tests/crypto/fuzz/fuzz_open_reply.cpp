@@ -1,12 +1,12 @@
 // OpenReply on any reply and key: no access outside a buffer, the same result as
 // opening one call per run, and whatever Seal writes opens again.
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
-#include "common/text.h"
 #include "crypto/sealing.h"
 
 namespace {
@@ -16,10 +16,13 @@ using namespace stagewell::crypto;
 // The opening rule as first written, one call per run (replies here are short
 // enough for the recursion), over offsets and appending so that long replies of
 // short runs do not cost quadratic copying.
+// White space as the C library knows it (the "C" locale), independent of ours.
+bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
 void OpenOneCallPerRun(const std::string& reply, size_t begin, const CBlowfish& cipher, std::string& plain) {
   size_t end = reply.size();
-  while (begin < end && stagewell::IsAsciiSpace(reply[begin])) ++begin;
-  while (end > begin && stagewell::IsAsciiSpace(reply[end - 1])) --end;
+  while (begin < end && IsSpace(reply[begin])) ++begin;
+  while (end > begin && IsSpace(reply[end - 1])) --end;
   const size_t length = end - begin;
   if (length > 0 && reply[begin] == '$') {
     plain += OpenSegment(reply.substr(begin, length), cipher);
