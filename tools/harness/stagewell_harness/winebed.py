@@ -104,15 +104,18 @@ class WineBed:
         return self
 
     def stop(self):
-        self._wineserver("-k")
-        self._wineserver("-w")
-        if self._xvfb:
-            self._xvfb.terminate()
-            try:
-                self._xvfb.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self._xvfb.kill()
-            self._xvfb = None
+        try:
+            self._wineserver("-k")
+            self._wineserver("-w")
+        finally:
+            if self._xvfb:
+                self._xvfb.terminate()
+                try:
+                    self._xvfb.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    self._xvfb.kill()
+                    self._xvfb.wait()
+                self._xvfb = None
 
     def __enter__(self):
         return self.start()
