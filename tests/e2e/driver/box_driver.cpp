@@ -4,7 +4,7 @@
 // the wait window keeps answering, and whether the program ends once OK is
 // pressed on a box. One JSON object per line, UTF-8.
 //
-//   box_driver.exe [--timeout MS] [--hold MS] [--exit-grace MS]
+//   box_driver.exe [--timeout MS] [--hold MS] [--exit-grace MS] [--no-watch]
 //                  [--user U --password P | --cancel-auth] [--out FILE] -- program.exe [args...]
 
 #include <windows.h>
@@ -30,6 +30,7 @@ struct Options {
   DWORD holdMs = 0;
   // A program still running this long after OK on a box is reported as such.
   DWORD exitGraceMs = 2000;
+  bool watchWait = true;  // off for timings, where the probes would compete with the program
   std::wstring user, password;
   bool answerAuth = false;
   bool cancelAuth = false;
@@ -169,6 +170,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
       options.holdMs = static_cast<DWORD>(_wtoi(next().c_str()));
     } else if (arg == L"--exit-grace") {
       options.exitGraceMs = static_cast<DWORD>(_wtoi(next().c_str()));
+    } else if (arg == L"--no-watch") {
+      options.watchWait = false;
     } else if (arg == L"--user") {
       options.user = next();
       options.answerAuth = true;
@@ -206,7 +209,7 @@ int main() {
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   Options options;
   if (!argv || !ParseOptions(argc, argv, options)) {
-    std::fputs("usage: box_driver [--timeout MS] [--hold MS] [--exit-grace MS] "
+    std::fputs("usage: box_driver [--timeout MS] [--hold MS] [--exit-grace MS] [--no-watch] "
                "[--user U --password P | --cancel-auth] [--out FILE] -- program [args]\n", stderr);
     return 2;
   }
@@ -234,7 +237,7 @@ int main() {
   int result = 0;
   {
     WaitWatcher watcher;
-    watcher.Start();
+    if (options.watchWait) watcher.Start();
     for (;;) {
       Inspect(handled, options, waitSeen, lastOk);
       if (WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0) {

@@ -210,12 +210,13 @@ class WineBed:
         return subprocess.run([WINE] + list(argv), env=self.env, cwd=cwd, capture_output=True, timeout=timeout)
 
     def drive(self, exe_path, args=(), timeout=60, user=None, password=None, cancel_auth=False,
-              hold_ms=0, on_event=None, exit_grace_ms=None):
+              hold_ms=0, on_event=None, exit_grace_ms=None, watch_wait=True):
         """Runs exe_path under the box driver, which presses OK on every box.
 
         on_event, when given, is called with each event as it arrives (the driver
         holds each box on screen for hold_ms first), e.g. to take a screenshot.
         exit_grace_ms is how long the program may take to end after OK on a box.
+        watch_wait=False turns the wait window's watcher off (for timings).
         The driver ends the program after timeout seconds; should the driver
         itself hang, it is killed 30 s later and the result says timed_out.
         """
@@ -225,6 +226,8 @@ class WineBed:
         argv = [WINE, os.path.abspath(driver), "--timeout", str(int(timeout * 1000)), "--hold", str(hold_ms)]
         if exit_grace_ms is not None:
             argv += ["--exit-grace", str(int(exit_grace_ms))]
+        if not watch_wait:
+            argv += ["--no-watch"]
         if user is not None:
             argv += ["--user", user, "--password", password or ""]
         if cancel_auth:
