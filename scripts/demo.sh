@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # The main job: builds stagewell.exe and runs it under Wine against the service
 # double with a sample installation record, twice (accepted, then duplicate).
-# Pictures go to docs/ (or the folder given as the first argument).
+# Pictures go to docs/ (or the folder given as the first argument). The service
+# double listens where the exe is built to send: STAGEWELL_SERVICE_HOST, when
+# set, overrides the preset's address.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake --preset mingw-x64 >/dev/null
+cmake --preset mingw-x64 ${STAGEWELL_SERVICE_HOST:+-DSTAGEWELL_SERVICE_HOST=$STAGEWELL_SERVICE_HOST} >/dev/null
 cmake --build --preset mingw-x64 -j2 --target stagewell box_driver >/dev/null
 export STAGEWELL_BOX_DRIVER=build/mingw-x64/tests/e2e/box_driver.exe
-/usr/bin/python3 tools/demo/demo.py --exe build/mingw-x64/src/app/stagewell.exe --work build/demo \
-  --pictures "${1:-docs}" ${STAGEWELL_DEMO_ALL:+--all-outcomes}
+export PYTHONPATH=$PWD/tools/harness
+/usr/bin/python3 tools/demo/demo.py --build build/mingw-x64 --exe build/mingw-x64/src/app/stagewell.exe \
+  --work build/demo --pictures "${1:-docs}" ${STAGEWELL_DEMO_ALL:+--all-outcomes}

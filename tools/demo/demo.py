@@ -10,18 +10,12 @@ wait window and of each box.
 
 import argparse
 import os
-import shutil
 import subprocess
-import sys
 import tempfile
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-
-import expected_boxes  # noqa: E402
-import installation  # noqa: E402
-from double import ServiceDouble  # noqa: E402
-from winebed import WineBed  # noqa: E402
+from stagewell_harness import boxes as expected_boxes, installation
+from stagewell_harness.double import ServiceDouble, service_port_of_build
+from stagewell_harness.winebed import WineBed
 
 FIELD_NAMES = [
     ("P1", "subscriber number"), ("P2", "reports directory"), ("P3", "documents directory"),
@@ -93,55 +87,52 @@ def main():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--work", required=True, help="folder for the Wine prefix and the service's files")
     parser.add_argument("--pictures", required=True, help="folder for the PNG files")
-    parser.add_argument("--port", type=int, default=8750)
+    parser.add_argument("--build", required=True, help="the CMake build folder of the exe (its service port)")
     parser.add_argument("--all-outcomes", action="store_true",
                         help="also show the fault and no-reply boxes (two more runs)")
     args = parser.parse_args()
 
     os.makedirs(args.pictures, exist_ok=True)
-    double = ServiceDouble(os.path.join(args.work, "service"), args.port, delay_ms=1500).start()
+    port = service_port_of_build(args.build)
     display = os.environ.get("DISPLAY") or None
-    bed = WineBed(os.path.join(args.work, "prefix"), display=display)
-    try:
-        print("Starting Wine (%s) ..." % ("display " + display if display else "a virtual display"))
-        bed.start()
-        bed.app_defaults("stagewell.exe")
-        exe_dir = os.path.join(installation.drive_c(bed), "Stagewell")
-        shutil.rmtree(exe_dir, ignore_errors=True)
-        os.makedirs(exe_dir)
-        exe = shutil.copy(args.exe, exe_dir)
+    print("Starting the service double on 127.0.0.1:%d and Wine (%s) ..."
+          % (port, "display " + display if display else "a virtual display"))
+    with ServiceDouble(os.path.join(args.work, "service"), port, delay_ms=1500) as double, \
+            WineBed(os.path.join(args.work, "prefix"), display=display) as bed:
+        show(args, bed, double)
 
-        installation.remove_product_files(bed)
-        installation.place_product_exe(bed, r"C:\Ledgora\Ldg.exe")
-        bed.reg_import(installation.reg_text(installation.SAMPLE))
-        print("\nSample installation record (HKLM\\SOFTWARE\\Quorvane\\Ledgora, 32-bit view):")
-        for name, value in installation.SAMPLE.items():
-            print("  %-22s %s" % (name, value))
 
-        camera = Camera(bed, args.pictures)
-        runs = [("accepted", "normal"), ("duplicate", "normal")]
-        if args.all_outcomes:
-            runs += [("fault", "no-verdict"), ("no-reply", "close")]
-        for number, (name, mode) in enumerate(runs, 1):
-            double.mode(mode)
-            camera.names = {"box": "box-%s.png" % name, "wait": "wait-window.png" if number == 1 else None}
-            before = len(double.records())
-            result = bed.drive(exe, timeout=120, hold_ms=1500, on_event=camera.on_event)
-            describe_run(number, result)
-            for request in double.records()[before:]:
-                describe_request(request)
+def show(args, bed, double):
+    bed.app_defaults("stagewell.exe")
+    exe, = bed.install("Stagewell", args.exe)
 
-        rows = double.stored_rows()
-        print("\nThe service's database holds %d record(s):" % len(rows))
-        for row in rows:
-            print("  subscriber %s, ID %s, identity %s" % (row[0], row[1], row[8]))
-        print("\nPictures:")
-        for path in camera.saved:
-            print("  " + os.path.relpath(path, os.getcwd()))
-    finally:
-        bed.stop()
-        double.stop()
+    installation.remove_product_files(bed)
+    installation.place_product_exe(bed, r"C:\Ledgora\Ldg.exe")
+    bed.reg_import(installation.reg_text(installation.SAMPLE))
+    print("\nSample installation record (HKLM\\SOFTWARE\\Quorvane\\Ledgora, 32-bit view):")
+    for name, value in installation.SAMPLE.items():
+        print("  %-22s %s" % (name, value))
 
+    camera = Camera(bed, args.pictures)
+    runs = [("accepted", "normal"), ("duplicate", "normal")]
+    if args.all_outcomes:
+        runs += [("fault", "no-verdict"), ("no-reply", "close")]
+    for number, (name, mode) in enumerate(runs, 1):
+        double.mode(mode)
+        camera.names = {"box": "box-%s.png" % name, "wait": "wait-window.png" if number == 1 else None}
+        before = len(double.records())
+        result = bed.drive(exe, timeout=120, hold_ms=1500, on_event=camera.on_event)
+        describe_run(number, result)
+        for request in double.records()[before:]:
+            describe_request(request)
+
+    rows = double.stored_rows()
+    print("\nThe service's database holds %d record(s):" % len(rows))
+    for row in rows:
+        print("  subscriber %s, ID %s, identity %s" % (row[0], row[1], row[8]))
+    print("\nPictures:")
+    for path in camera.saved:
+        print("  " + os.path.relpath(path, os.getcwd()))
 
 if __name__ == "__main__":
     main()

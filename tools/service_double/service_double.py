@@ -4,10 +4,10 @@
 Usage:
   /usr/bin/python3 service_double.py [--port 0] [--db PATH] [--mode MODE]
                                      [--record PATH.jsonl] [--user U --password P]
-                                     [--delay-ms N]
+                                     [--delay-ms N] [--trickle-ms N]
 
-Prints "READY <port>" on stdout once it listens and serves until SIGTERM or
-SIGINT. The sealed request is opened with Debian's python3-cryptography
+Prints "READY <port>" on stdout once it listens (port 0 takes a free port, and
+the line names it) and serves until SIGTERM or SIGINT. The sealed request is opened with Debian's python3-cryptography
 Blowfish, each 4-byte half of a block reversed before and after the block: an
 implementation independent of the program's own.
 
@@ -30,8 +30,13 @@ Modes (the answer to GET /iqor/NewWA.dll?...):
   silent        reads the request and never answers
   close         reads the request and closes the connection without a response
   huge          200 with one line of 8 MiB
+  trickle-body  as normal, but the body is sent one byte every --trickle-ms
+                (default 2000) after the status line and headers
+  trickle-headers  as normal, but the status line and headers are sent one
+                byte every --trickle-ms, then the body
 
-GET /_control?mode=NAME switches the mode of a running double (not recorded).
+GET /_control?mode=NAME[&trickle_ms=N] switches the mode (and the trickle
+interval) of a running double; not recorded.
 
 Every other request is appended to the record file as one JSON object per line:
   request_line (text and hex), method, path, query (raw, as received), headers
@@ -43,29 +48,28 @@ Every other request is appended to the record file as one JSON object per line:
 
 import argparse
 import base64
-import binascii
+import contextlib
 import json
-import os
 import re
+import select
 import signal
 import socket
 import sqlite3
 import sys
 import threading
+import time
 import warnings
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs
 
 from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
 
-MODES = ("normal", "no-verdict", "empty", "garbage", "several-runs", "redirect", "not-found",
-         "server-error", "auth", "silent", "close", "huge")
-
 QUERY_KEYS = ["O", "", "STO", "P1", "P2", "P3", "P4", "P5", "P6", "P7", "P8", "RENCR"]
 SERVICE_PATH = "/iqor/NewWA.dll"
 MOVED_PATH = "/iqor/Moved"
 HUGE_LINE_BYTES = 8 * 1024 * 1024
 HTML_LINE = b"<html><body><h1>Service page</h1></body></html>\r\n"
+DEFAULT_TRICKLE_MS = 2000
 
 
 # --- the cipher and the sealed text form -------------------------------------
@@ -114,8 +118,22 @@ def decrypt(key, data):
     return _run_blocks(key, padded, decrypt=True)
 
 
+# The sealed text has two forms. The prefixed form, "$4F$1A...", writes every
+# byte as "$" and two hex digits: the form that is decoded. The bare form,
+# "4F$1A...", is the same without its leading "$": the form the program sends
+# in QOR_URL and the service answers with.
+
+def prefixed_form(bare):
+    return "$" + bare
+
+
+def bare_form(prefixed):
+    return prefixed[1:] if prefixed.startswith("$") else prefixed
+
+
 def seal(plain, key):
-    return "$".join("%02X" % b for b in encrypt(key, plain))
+    """The bare form of the sealed plain text."""
+    return bare_form("".join("$%02X" % b for b in encrypt(key, plain)))
 
 
 def _strtol16(text):
@@ -144,6 +162,7 @@ def decode_hex(text):
 
 
 def open_segment(segment, key):
+    """Opens one sealed run in its prefixed form."""
     if len(segment) > 10000:
         return b""
     plain = decrypt(key, decode_hex(segment))
@@ -159,8 +178,8 @@ def open_reply(reply, key):
         return b""
     for i in range(2, len(text), 3):
         if text[i] != "$":
-            return open_segment("$" + text[:i], key) + open_reply(text[i:], key)
-    return open_segment("$" + text, key)
+            return open_segment(prefixed_form(text[:i]), key) + open_reply(text[i:], key)
+    return open_segment(prefixed_form(text), key)
 
 
 def classify(opened):
@@ -219,7 +238,7 @@ def examine(method, path, query, headers):
     checks["sealed form"] = (SEALED.match(sealed) is not None and (len(sealed) + 1) % 24 == 0)
     key = identity.encode("latin-1")
     try:
-        opened = open_segment("$" + sealed, key)
+        opened = open_segment(prefixed_form(sealed), key)
     except ValueError as error:
         report["key_error"] = str(error)
         return report, None
@@ -303,53 +322,154 @@ class Handler(BaseHTTPRequestHandler):
         record["followed_redirect"] = path == MOVED_PATH
         record["ok"] = key is not None and all(report["checks"].values())
         record["stored"] = False
+        REPLIES[mode](self, Request(record, key, path, query, mode))
 
-        if mode == "auth" and not self._authorised():
-            record["authorization"] = self.headers.get("Authorization")
-            self._answer(record, 401, HTML_LINE, key,
-                         extra=[("WWW-Authenticate", 'Basic realm="iqor"')])
-        elif mode == "silent":
-            self.server.write_record(dict(record, answer={"status": None, "expected_outcome": "no reply"}))
-            self._wait_for_client_to_leave()
-        elif mode == "close":
-            self.server.write_record(dict(record, answer={"status": None, "expected_outcome": "no reply"}))
-            self.close_connection = True
-            self.connection.shutdown(socket.SHUT_RDWR)
-        elif mode == "empty":
-            self._answer(record, 200, b"", key)
-        elif mode == "garbage":
-            self._answer(record, 200, HTML_LINE, key)
-        elif mode == "not-found":
-            self._answer(record, 404, HTML_LINE, key)
-        elif mode == "server-error":
-            self._answer(record, 500, HTML_LINE, key)
-        elif mode == "huge":
-            self._answer_huge(record, key)
-        elif key is None:
-            self._answer(record, 200, b"ERR\r\n", key)
-        elif mode == "redirect" and path != MOVED_PATH:
-            location = "http://%s:%d%s?%s" % (self.server.server_address[0], self.server.server_address[1],
-                                              MOVED_PATH, query)
-            self._answer(record, 302, (seal(b"-1", key) + "\r\n").encode(), key,
-                         extra=[("Location", location)])
-        elif mode == "no-verdict":
-            self._answer(record, 200, (seal(b"RECEIVED", key) + "\r\n").encode(), key)
-        else:  # normal, several-runs, auth with credentials, the moved address
-            verdict = b"ERR"
-            if record["ok"]:
-                record["stored"] = self.server.store.add(record["fields"], record["opened_hex"])
-                verdict = b"0" if record["stored"] else b"-1"
-            if mode == "several-runs":
-                runs = [b"OK", b"0"] if verdict == b"0" else [b"-", b"1"] if verdict == b"-1" else [b"E", b"RR"]
-                line = "".join(seal(run, key) for run in runs)
-            else:
-                line = seal(verdict, key)
-            self._answer(record, 200, (line + "\r\n").encode(), key)
+    # --- the named replies (REPLIES below maps each mode to one) -------------
+
+    def reply_verdict(self, request):
+        """Sealed "0" for a new pair, now stored; "-1" for a stored one; "ERR"
+        for a request failing a check (in several-runs mode, as two runs)."""
+        if request.key is None:
+            self._answer(request.record, 200, b"ERR\r\n", None)
+            return
+        self._answer(request.record, 200, self._verdict_line(request), request.key)
+
+    def reply_received(self, request):
+        if request.key is None:
+            self._answer(request.record, 200, b"ERR\r\n", None)
+            return
+        self._answer(request.record, 200, (seal(b"RECEIVED", request.key) + "\r\n").encode(), request.key)
+
+    def reply_empty_page(self, request):
+        self._answer(request.record, 200, b"", request.key)
+
+    def reply_html_page(self, request):
+        self._answer(request.record, 200, HTML_LINE, request.key)
+
+    def reply_not_found(self, request):
+        self._answer(request.record, 404, HTML_LINE, request.key)
+
+    def reply_server_error(self, request):
+        self._answer(request.record, 500, HTML_LINE, request.key)
+
+    def reply_moved(self, request):
+        """302 to the moved address; the moved address itself answers as normal."""
+        if request.path == MOVED_PATH or request.key is None:
+            self.reply_verdict(request)
+            return
+        location = "http://%s:%d%s?%s" % (self.server.server_address[0], self.server.server_address[1],
+                                          MOVED_PATH, request.query)
+        self._answer(request.record, 302, (seal(b"-1", request.key) + "\r\n").encode(), request.key,
+                     extra=[("Location", location)])
+
+    def reply_challenge(self, request):
+        """401 until the request carries the configured credentials."""
+        if self._authorised():
+            self.reply_verdict(request)
+            return
+        request.record["authorization"] = self.headers.get("Authorization")
+        self._answer(request.record, 401, HTML_LINE, request.key,
+                     extra=[("WWW-Authenticate", 'Basic realm="iqor"')])
+
+    def reply_silence(self, request):
+        self.server.write_record(dict(request.record, answer={"status": None, "expected_outcome": "no reply"}))
+        self._wait_for_client_to_leave()
+
+    def reply_hang_up(self, request):
+        self.server.write_record(dict(request.record, answer={"status": None, "expected_outcome": "no reply"}))
+        self.close_connection = True
+        self.connection.shutdown(socket.SHUT_RDWR)
+
+    def reply_huge_line(self, request):
+        request.record["answer"] = {"status": 200, "body_bytes": HUGE_LINE_BYTES + 2, "expected_outcome": "fault"}
+        self.server.write_record(request.record)
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Content-Length", str(HUGE_LINE_BYTES + 2))
+        self.end_headers()
+        chunk = b"A" * 65536
+        for _ in range(HUGE_LINE_BYTES // len(chunk)):
+            if not self._write(chunk):
+                return
+        self._write(b"\r\n")
+
+    def reply_trickled_body(self, request):
+        """The verdict's status line and headers at once, its body a byte at a time."""
+        body = self._verdict_line(request) if request.key is not None else b"ERR\r\n"
+        self._record_trickle(request, body, "body")
+        self._write(self._head(200, body))
+        self._trickle(body)
+
+    def reply_trickled_headers(self, request):
+        """The verdict's status line and headers a byte at a time, then its body."""
+        body = self._verdict_line(request) if request.key is not None else b"ERR\r\n"
+        self._record_trickle(request, body, "headers")
+        if self._trickle(self._head(200, body)):
+            self._write(body)
+
+    # --- helpers of the replies ----------------------------------------------
+
+    def _verdict_line(self, request):
+        verdict = b"ERR"
+        if request.record["ok"]:
+            request.record["stored"] = self.server.store.add(request.record["fields"], request.record["opened_hex"])
+            verdict = b"0" if request.record["stored"] else b"-1"
+        if request.mode == "several-runs":
+            runs = [b"OK", b"0"] if verdict == b"0" else [b"-", b"1"] if verdict == b"-1" else [b"E", b"RR"]
+            line = "".join(seal(run, request.key) for run in runs)
+        else:
+            line = seal(verdict, request.key)
+        return (line + "\r\n").encode()
+
+    def _record_trickle(self, request, body, part):
+        opened = open_reply(body.split(b"\n", 1)[0].decode("latin-1"), request.key) if request.key else b""
+        request.record["answer"] = {"status": 200, "body": body.decode("latin-1"),
+                                    "opened": opened.decode("cp1255", errors="replace"),
+                                    "trickled": part, "trickle_ms": int(self.server.trickle_seconds * 1000),
+                                    "expected_outcome": "no reply"}
+        self.server.write_record(request.record)
+
+    def _head(self, status, body):
+        """The status line and headers of a plain-text answer, as bytes."""
+        head = "HTTP/1.0 %d %s\r\nServer: %s\r\nContent-Type: text/plain\r\nContent-Length: %d\r\n\r\n" % (
+            status, self.responses[status][0], self.version_string(), len(body))
+        return head.encode("latin-1")
+
+    def _trickle(self, data):
+        """Sends data one byte per interval; False once the client has gone or
+        the double is stopping."""
+        self.close_connection = True
+        with self.server.trickling():
+            for k in range(len(data)):
+                if k and not self._pause_while_client_stays(self.server.trickle_seconds):
+                    return False
+                if not self._write(data[k:k + 1]):
+                    return False
+        return True
+
+    def _pause_while_client_stays(self, seconds):
+        deadline = time.monotonic() + seconds
+        while not self.server.stopping.is_set():
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return True
+            readable, _, _ = select.select([self.connection], [], [], min(left, 0.1))
+            if readable:
+                try:
+                    if not self.connection.recv(1, socket.MSG_PEEK):
+                        return False
+                except OSError:
+                    return False
+        return False
 
     def _control(self, query):
-        mode = parse_qs(query).get("mode", [""])[0]
-        if mode in MODES:
+        settings = parse_qs(query)
+        mode = settings.get("mode", [""])[0]
+        trickle_ms = settings.get("trickle_ms", [""])[0]
+        if mode in MODES and (trickle_ms.isdigit() or not trickle_ms):
             self.server.mode = mode
+            if trickle_ms:
+                self.server.trickle_seconds = int(trickle_ms) / 1000.0
             self._send(200, b"OK\r\n")
         else:
             self._send(400, b"unknown mode\r\n")
@@ -379,19 +499,6 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         self._write(body)
 
-    def _answer_huge(self, record, key):
-        record["answer"] = {"status": 200, "body_bytes": HUGE_LINE_BYTES + 2, "expected_outcome": "fault"}
-        self.server.write_record(record)
-        self.send_response(200)
-        self.send_header("Content-Type", "text/plain")
-        self.send_header("Content-Length", str(HUGE_LINE_BYTES + 2))
-        self.end_headers()
-        chunk = b"A" * 65536
-        for _ in range(HUGE_LINE_BYTES // len(chunk)):
-            if not self._write(chunk):
-                return
-        self._write(b"\r\n")
-
     def _write(self, data):
         """False once the client has gone: it may stop reading at any point."""
         try:
@@ -414,18 +521,58 @@ class Handler(BaseHTTPRequestHandler):
         self.close_connection = True
 
 
+class Request:
+    """One service request as the replies see it."""
+
+    def __init__(self, record, key, path, query, mode):
+        self.record, self.key, self.path, self.query, self.mode = record, key, path, query, mode
+
+
+# Mode -> its named reply.
+REPLIES = {
+    "normal": Handler.reply_verdict,
+    "no-verdict": Handler.reply_received,
+    "empty": Handler.reply_empty_page,
+    "garbage": Handler.reply_html_page,
+    "several-runs": Handler.reply_verdict,
+    "redirect": Handler.reply_moved,
+    "not-found": Handler.reply_not_found,
+    "server-error": Handler.reply_server_error,
+    "auth": Handler.reply_challenge,
+    "silent": Handler.reply_silence,
+    "close": Handler.reply_hang_up,
+    "huge": Handler.reply_huge_line,
+    "trickle-body": Handler.reply_trickled_body,
+    "trickle-headers": Handler.reply_trickled_headers,
+}
+MODES = tuple(REPLIES)
+
+
 class ServiceDouble(ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, db_path, mode, record_path, user="", password="", delay_ms=0):
+    def __init__(self, port, db_path, mode, record_path, user="", password="", delay_ms=0,
+                 trickle_ms=DEFAULT_TRICKLE_MS):
         super().__init__(("127.0.0.1", port), Handler)
         self.mode = mode
         self.delay_seconds = delay_ms / 1000.0
+        self.trickle_seconds = trickle_ms / 1000.0
         self.store = Store(db_path)
         self.record_path = record_path
         self.user, self.password = user, password
         self.stopping = threading.Event()
         self._record_lock = threading.Lock()
+        self.active_trickles = 0  # answers being trickled now
+
+    @contextlib.contextmanager
+    def trickling(self):
+        with self._record_lock:
+            self.active_trickles += 1
+        try:
+            yield
+        finally:
+            with self._record_lock:
+                self.active_trickles -= 1
 
     def write_record(self, record):
         if not self.record_path:
@@ -448,10 +595,12 @@ def main(argv=None):
     parser.add_argument("--user", default="")
     parser.add_argument("--password", default="")
     parser.add_argument("--delay-ms", type=int, default=0, help="wait this long before answering")
+    parser.add_argument("--trickle-ms", type=int, default=DEFAULT_TRICKLE_MS,
+                        help="interval between the bytes of the trickle modes")
     args = parser.parse_args(argv)
 
     server = ServiceDouble(args.port, args.db, args.mode, args.record, args.user, args.password,
-                           args.delay_ms)
+                           args.delay_ms, args.trickle_ms)
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())

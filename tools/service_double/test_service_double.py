@@ -4,8 +4,13 @@ answers over real HTTP on the loopback."""
 import http.client
 import json
 import os
+import signal
+import socket
+import subprocess
+import sys
 import tempfile
 import threading
+import time
 import unittest
 
 import service_double as sd
@@ -40,6 +45,13 @@ class CipherTest(unittest.TestCase):
         plain = b"12345678"
         self.assertEqual(sd.encrypt(b"ab", plain), sd.encrypt(b"abab", plain))
         self.assertEqual(sd.encrypt(b"xyz", plain), sd.encrypt(b"xyzxyz", plain))
+
+    def test_the_two_sealed_forms(self):
+        sealed = sd.seal(b"0", b"KEY1")
+        self.assertRegex(sealed, r"^[0-9A-F]{2}(\$[0-9A-F]{2}){7}$")
+        self.assertEqual(sd.prefixed_form(sealed), "$" + sealed)
+        self.assertEqual(sd.bare_form(sd.prefixed_form(sealed)), sealed)
+        self.assertEqual(sd.open_segment(sd.prefixed_form(sealed), b"KEY1"), b"0")
 
     def test_seal_and_open_round_trip(self):
         key = b"00AB12CD34EF5A6B0C1D"
@@ -99,9 +111,12 @@ class ServiceTest(unittest.TestCase):
         return (b"O=18&&STO=StoreUserData&P1=" + customer + b"&P2=\\\\S\\\xe3\xe5\xe7&P3=C:\\D&P4=PC\\SQL"
                 b"&P5=77&P6=0&P7=2026-01-02 03:04:05&P8=2015a 12&RENCR=" + rencr)
 
-    def get(self, query_bytes, headers=None, snozel="7"):
-        target = "/iqor/NewWA.dll?QOR_URL=%s&QOR_ENCR=%s&Snozel=%s" % (
+    def target(self, query_bytes, snozel="7"):
+        return "/iqor/NewWA.dll?QOR_URL=%s&QOR_ENCR=%s&Snozel=%s" % (
             sd.seal(query_bytes, self.KEY.encode()), self.KEY, snozel)
+
+    def get(self, query_bytes, headers=None, snozel="7"):
+        target = self.target(query_bytes, snozel)
         connection = http.client.HTTPConnection("127.0.0.1", self.server.server_address[1], timeout=5)
         sent = {"Accept": "text/*", "User-Agent": "QorRemote"}
         sent.update(headers or {})
@@ -160,6 +175,70 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(self.get(self.query())[0], 401)
         basic = "Basic dXNlcjpzZWNyZXQ="  # user:secret
         self.assertEqual(self.get(self.query(), {"Authorization": basic}), (200, b"0"))
+
+    def test_trickle_modes_send_the_whole_reply_slowly(self):
+        # (mode, the part that comes at once: status line and headers, or nothing)
+        rows = [("trickle-body", True), ("trickle-headers", False)]
+        self.server.trickle_seconds = 0.01
+        for number, (mode, head_at_once) in enumerate(rows):
+            with self.subTest(mode):
+                self.server.mode = mode
+                connection = http.client.HTTPConnection("127.0.0.1", self.server.server_address[1], timeout=10)
+                started = time.monotonic()
+                connection.request("GET", self.target(self.query(customer=b"77777%d" % number)),
+                                   headers={"Accept": "text/*", "User-Agent": "QorRemote"})
+                response = connection.getresponse()
+                head_seconds = time.monotonic() - started
+                body = response.read().decode("latin-1")
+                connection.close()
+                self.assertEqual(response.status, 200)
+                self.assertEqual(sd.open_reply(body, self.KEY.encode()), b"0")
+                # 25 body bytes, or some 100 bytes of head, at 10 ms a byte.
+                if head_at_once:
+                    self.assertLess(head_seconds, 0.2)
+                    self.assertGreater(time.monotonic() - started, 0.2)
+                else:
+                    self.assertGreater(head_seconds, 0.5)
+                self.assertEqual(self.records()[-1]["answer"]["trickled"], mode.split("-")[1])
+
+    def test_trickling_stops_when_the_client_leaves(self):
+        self.server.mode = "trickle-body"
+        self.server.trickle_seconds = 0.3
+        with socket.create_connection(("127.0.0.1", self.server.server_address[1]), timeout=5) as client:
+            client.sendall(("GET %s HTTP/1.0\r\n\r\n" % self.target(self.query())).encode())
+            received = b""
+            while not received.partition(b"\r\n\r\n")[2]:  # the head and the first byte of the body
+                chunk = client.recv(64)
+                self.assertTrue(chunk, "closed before the body")
+                received += chunk
+            self.assertTrue(received.startswith(b"HTTP/1.0 200"))
+            self.assertEqual(self.server.active_trickles, 1)
+        deadline = time.monotonic() + 2
+        while self.server.active_trickles and time.monotonic() < deadline:
+            time.sleep(0.02)
+        self.assertEqual(self.server.active_trickles, 0, "still trickling to a client that left")
+
+
+class ShutdownTest(unittest.TestCase):
+    def test_sigterm_ends_the_double_while_it_trickles(self):
+        with tempfile.TemporaryDirectory() as work:
+            double = subprocess.Popen([sys.executable, sd.__file__, "--port", "0", "--mode", "trickle-headers",
+                                       "--trickle-ms", "5000", "--record", os.path.join(work, "r.jsonl")],
+                                      stdout=subprocess.PIPE, text=True)
+            try:
+                port = int(double.stdout.readline().split()[1])
+                with socket.create_connection(("127.0.0.1", port), timeout=5) as client:
+                    client.sendall(b"GET /iqor/NewWA.dll?x HTTP/1.0\r\n\r\n")
+                    self.assertEqual(client.recv(1), b"H")
+                    started = time.monotonic()
+                    double.send_signal(signal.SIGTERM)
+                    double.wait(timeout=5)
+                    self.assertLess(time.monotonic() - started, 2.5)
+            finally:
+                if double.poll() is None:
+                    double.kill()
+                    double.wait()
+                double.stdout.close()
 
 
 if __name__ == "__main__":

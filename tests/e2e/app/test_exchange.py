@@ -3,21 +3,17 @@ shown, and that nothing is written."""
 
 import os
 import re
-import shutil
 import socket
-import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
-
-import expected_boxes as boxes  # noqa: E402
-import installation  # noqa: E402
-from double import ServiceDouble  # noqa: E402
-from winebed import WineBed  # noqa: E402
+from stagewell_harness import boxes, installation
+from stagewell_harness.double import ServiceDouble, port_of_host, wire
+from stagewell_harness.winebed import WineBed
 
 WORK = os.environ.get("STAGEWELL_E2E_WORK", "/tmp/stagewell-e2e-exchange")
-SERVICE_PORT = int(os.environ.get("STAGEWELL_SERVICE_HOST", "127.0.0.1:8750").rsplit(":", 1)[1])
+# The exes carry the service's address from their build.
+SERVICE_PORT = port_of_host(os.environ["STAGEWELL_SERVICE_HOST"])
 USER, PASSWORD = "master", "s3cret"
 
 # A record a user would have: Hebrew folders, "&" and "=" inside values, a
@@ -42,23 +38,15 @@ def wine_computer_name():
 class ExchangeUnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.double = ServiceDouble(os.path.join(WORK, "double"), SERVICE_PORT, USER, PASSWORD).start()
-        cls.bed = WineBed(os.path.join(WORK, "prefix")).start()
+        cls.double = ServiceDouble(os.path.join(WORK, "double"), SERVICE_PORT, USER, PASSWORD)
+        cls.addClassCleanup(cls.double.stop)
+        cls.double.start()
+        cls.bed = WineBed(os.path.join(WORK, "prefix"))
+        cls.addClassCleanup(cls.bed.stop)
+        cls.bed.start()
         cls.bed.app_defaults("stagewell.exe")
-        exe_dir = os.path.join(installation.drive_c(cls.bed), "Stagewell")
-        shutil.rmtree(exe_dir, ignore_errors=True)
-        os.makedirs(exe_dir)
-        cls.exe = shutil.copy(os.environ["STAGEWELL_EXE"], exe_dir)
-        cls.unc_dll = os.path.join(exe_dir, "QorUncDllU.dll")
-        short_dir = os.path.join(installation.drive_c(cls.bed), "StagewellShort")
-        shutil.rmtree(short_dir, ignore_errors=True)
-        os.makedirs(short_dir)
-        cls.short_exe = shutil.copy(os.environ["STAGEWELL_SHORT_EXE"], os.path.join(short_dir, "stagewell.exe"))
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bed.stop()
-        cls.double.stop()
+        cls.exe, = cls.bed.install("Stagewell", os.environ["STAGEWELL_EXE"])
+        cls.short_exe, = cls.bed.install("StagewellShort", (os.environ["STAGEWELL_SHORT_EXE"], "stagewell.exe"))
 
     def setUp(self):
         self.double.mode("normal")
@@ -67,10 +55,11 @@ class ExchangeUnderWine(unittest.TestCase):
         self.with_converter(True)
 
     def with_converter(self, present):
+        unc_dll = os.path.join(os.path.dirname(self.exe), "QorUncDllU.dll")
         if present:
-            shutil.copy(os.environ["STAGEWELL_UNC_DLL"], self.unc_dll)
-        elif os.path.exists(self.unc_dll):
-            os.unlink(self.unc_dll)
+            self.bed.install("Stagewell", (os.environ["STAGEWELL_UNC_DLL"], "QorUncDllU.dll"), keep=True)
+        elif os.path.exists(unc_dll):
+            os.unlink(unc_dll)
 
     def run_exe(self, values, exe=None, **drive_options):
         self.bed.reg_import(installation.reg_text(values))
@@ -78,15 +67,22 @@ class ExchangeUnderWine(unittest.TestCase):
         result = self.bed.drive(exe or self.exe, timeout=90, **drive_options)
         self.assertFalse(result.timed_out, result)
         self.assertEqual(result.exit_code, 0, result)
+        self.assertTrue(result.ended_after_ok, "still running after OK on its last box: %r" % (result,))
         return result, self.double.records()[before:]
 
     def assertOneBox(self, result, expected):
         self.assertEqual([(b["title"], b["text"]) for b in result.boxes], [expected], result)
+        self.assertEqual(boxes.look(result.boxes[-1]), (expected.icon, expected.alignment))
         self.assertFalse(result.boxes[-1]["wait_visible"], "wait window still up behind the outcome box")
 
     def test_first_run_is_accepted_and_the_second_is_a_duplicate(self):
         result, requests = self.run_exe(RECORD)
         self.assertOneBox(result, boxes.ACCEPTED)
+        self.assertEqual((result.wait["title"], result.wait["text"]), (boxes.WAIT_TITLE, boxes.WAIT_TEXT))
+        # The interface thread is blocked during the exchange, but a normal run
+        # is over well within a second (some 40-170 ms measured here).
+        self.assertIsNotNone(result.longest_stall_ms, "the watcher never saw the wait window")
+        self.assertLess(result.longest_stall_ms, 1000)
         self.assertEqual(len(requests), 1)
         request = requests[0]
         self.assertTrue(all(request["checks"].values()), request["checks"])
@@ -123,6 +119,44 @@ class ExchangeUnderWine(unittest.TestCase):
         self.assertEqual(fields["P4"], wine_computer_name() + ",1433")
         self.assertEqual(fields["P6"], "0")
         self.assertEqual(fields["P8"], "2015a 1234")
+
+    def test_values_at_the_edges_of_the_reader(self):
+        rows = [
+            # The value buffer holds 260 bytes, the terminating zero included.
+            ("ID of 259 characters", dict(RECORD, ID="8" * 259), "P5", "8" * 259),
+            # A DWORD is taken as its four bytes, up to the first zero byte.
+            ("Customer DWORD without a zero byte", dict(RECORD, Customer=("dword", 0x34333231)), "P1", "1234"),
+            ("Customer DWORD ending in zero bytes", dict(RECORD, Customer=("dword", 0x3635)), "P1", "56"),
+        ]
+        for name, values, field, expected in rows:
+            with self.subTest(name):
+                result, requests = self.run_exe(values)
+                self.assertOneBox(result, boxes.ACCEPTED)
+                self.assertEqual(len(requests), 1)
+                self.assertEqual(requests[0]["fields"][field], expected)
+
+    def test_address_over_2084_characters(self):
+        # Both "~ID" become the 259-byte ID: a query of some 940 bytes, sealed
+        # three characters a byte, makes an object of some 2900 characters.
+        self.with_converter(False)
+        identifier = "6" * 259
+        result, requests = self.run_exe(dict(RECORD, RepDirectory="C:\\~ID~ID", ID=identifier))
+        self.assertEqual(len(result.boxes), 2, result)
+        bad_url, outcome = result.boxes
+        self.assertEqual(bad_url["title"], boxes.DIAGNOSTIC_TITLE)
+        self.assertEqual(bad_url["icon"], boxes.DIAGNOSTIC_ICON)
+        self.assertTrue(bad_url["wait_visible"], "the Bad Url box comes while the run waits")
+        address = re.fullmatch(r"Bad Url:http://127\.0\.0\.1:%d(/iqor/NewWA\.dll\?QOR_URL=([0-9A-F$]+)"
+                               r"&QOR_ENCR=([0-9A-F]{20})&Snozel=(0|[1-9]\d{0,2}))" % SERVICE_PORT, bad_url["text"])
+        self.assertIsNotNone(address, bad_url["text"][:200])
+        self.assertGreater(len(address.group(1)), 2084)
+        opened = wire.open_segment(wire.prefixed_form(address.group(2)), address.group(3).encode())
+        fields = dict(wire.parse_query(opened)[0])
+        self.assertEqual((fields["P2"], fields["P5"]), (b"C:\\" + 2 * identifier.encode(), identifier.encode()))
+        self.assertEqual((outcome["title"], outcome["text"]), boxes.NO_REPLY)
+        self.assertEqual(boxes.look(outcome), (boxes.NO_REPLY.icon, boxes.NO_REPLY.alignment))
+        self.assertFalse(outcome["wait_visible"])
+        self.assertEqual(requests, [])
 
     def test_reply_outcomes(self):
         cases = [
@@ -173,7 +207,6 @@ class ExchangeUnderWine(unittest.TestCase):
             result, _ = self.run_exe(dict(RECORD, Customer="525252"))
             self.assertOneBox(result, boxes.NO_REPLY)
         finally:
-            self.double.process = None
             self.double.start()
 
     def test_requests_that_cannot_be_sealed_are_refused_and_not_sent(self):
@@ -191,8 +224,10 @@ class ExchangeUnderWine(unittest.TestCase):
         titles = [(b["title"], b["text"]) for b in result.boxes]
         self.assertEqual(len(titles), 2, result)
         self.assertTrue(re.match(r"Unable to load .*\.dll", titles[0][1]), titles[0])
+        self.assertEqual(result.boxes[0]["icon"], boxes.DIAGNOSTIC_ICON)
         self.assertTrue(result.boxes[0]["wait_visible"], "the library box comes while the run waits")
         self.assertEqual(titles[1], boxes.IDENTITY_UNKNOWN)
+        self.assertEqual(boxes.look(result.boxes[1]), (boxes.IDENTITY_UNKNOWN.icon, boxes.IDENTITY_UNKNOWN.alignment))
         self.assertEqual(requests, [])
 
     def test_nothing_is_written(self):
@@ -209,6 +244,7 @@ class ExchangeUnderWine(unittest.TestCase):
         result = self.bed.drive(self.exe, timeout=90)
         self.assertOneBox(result, boxes.ACCEPTED)
         self.assertEqual(snapshot(), before)
+
 
 if __name__ == "__main__":
     unittest.main()

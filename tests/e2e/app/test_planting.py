@@ -8,18 +8,15 @@ would pick up the copy beside the exe or in the current folder.
 
 import os
 import shutil
-import sys
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
-
-import expected_boxes as boxes  # noqa: E402
-import installation  # noqa: E402
-from double import ServiceDouble  # noqa: E402
-from winebed import WineBed  # noqa: E402
+from stagewell_harness import boxes, installation
+from stagewell_harness.double import ServiceDouble, port_of_host
+from stagewell_harness.winebed import WineBed
 
 WORK = os.environ.get("STAGEWELL_E2E_WORK", "/tmp/stagewell-e2e-planting")
-SERVICE_PORT = int(os.environ.get("STAGEWELL_SERVICE_HOST", "127.0.0.1:8750").rsplit(":", 1)[1])
+# The exe carries the service's address from its build.
+SERVICE_PORT = port_of_host(os.environ["STAGEWELL_SERVICE_HOST"])
 PLANTED = [path for path in os.environ.get("STAGEWELL_PLANTED_DLLS", "").split(",") if path]
 NATIVE_FIRST = "native,builtin"
 # Wine 8's own user32 imports version.dll, and Wine 8 has no KnownDLLs, so its
@@ -32,27 +29,24 @@ LOADED_BY_WINE_ITSELF = {("version", "Downloads")}
 class PlantedLibraries(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.double = ServiceDouble(os.path.join(WORK, "double"), SERVICE_PORT).start()
-        cls.bed = WineBed(os.path.join(WORK, "prefix")).start()
-        drive = installation.drive_c(cls.bed)
-        cls.downloads = os.path.join(drive, "Downloads")
-        cls.elsewhere = os.path.join(drive, "Work")
-        for folder in (cls.downloads, cls.elsewhere):
-            shutil.rmtree(folder, ignore_errors=True)
-            os.makedirs(folder)
-        cls.exe = shutil.copy(os.environ["STAGEWELL_EXE"], cls.downloads)
+        cls.double = ServiceDouble(os.path.join(WORK, "double"), SERVICE_PORT)
+        cls.addClassCleanup(cls.double.stop)
+        cls.double.start()
+        cls.bed = WineBed(os.path.join(WORK, "prefix"))
+        cls.addClassCleanup(cls.bed.stop)
+        cls.bed.start()
         # The maker's path library is the one library expected beside the exe.
-        shutil.copy(os.environ["STAGEWELL_UNC_DLL"], cls.downloads)
+        cls.exe, _ = cls.bed.install("Downloads", os.environ["STAGEWELL_EXE"],
+                                     (os.environ["STAGEWELL_UNC_DLL"], "QorUncDllU.dll"))
+        cls.downloads = os.path.dirname(cls.exe)
+        cls.elsewhere = os.path.join(cls.bed.drive_c(), "Work")
+        shutil.rmtree(cls.elsewhere, ignore_errors=True)
+        os.makedirs(cls.elsewhere)
         installation.remove_product_files(cls.bed)
         installation.place_product_exe(cls.bed, r"C:\Ledgora\Ldg.exe")
         cls.customer = 700000
         cls.bed.app_defaults("stagewell.exe")
         cls.identity, _ = cls.accepted_run()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bed.stop()
-        cls.double.stop()
 
     @classmethod
     def accepted_run(cls, cwd=None):
@@ -63,7 +57,7 @@ class PlantedLibraries(unittest.TestCase):
         result = cls.bed.drive(cls.exe, timeout=90, cwd=cwd)
         requests = cls.double.records()[before:]
         texts = [(box["title"], box["text"]) for box in result.boxes]
-        assert texts == [boxes.ACCEPTED] and len(requests) == 1, (result, requests)
+        assert texts == [boxes.ACCEPTED] and len(requests) == 1 and result.ended_after_ok, (result, requests)
         return requests[0]["envelope"]["identity"], requests[0]["fields"]["P2"]
 
     def test_planted_beside_the_exe_or_in_the_current_folder(self):

@@ -1,15 +1,10 @@
 """The real stagewell.exe under Wine: each refusal and the record that passes."""
 
 import os
-import shutil
-import sys
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
-
-import expected_boxes as boxes  # noqa: E402
-import installation  # noqa: E402
-from winebed import WineBed  # noqa: E402
+from stagewell_harness import boxes, installation
+from stagewell_harness.winebed import WineBed
 
 WORK = os.environ.get("STAGEWELL_E2E_WORK", "/tmp/stagewell-e2e-app")
 
@@ -38,6 +33,8 @@ REFUSAL_CASES = [
      boxes.LEDGDOCDIR_MISSING, False),
     ("empty DatabaseInfo", with_values(DatabaseInfo=""), r"C:\Ledgora\Ldg.exe", boxes.DATABASEINFO_MISSING, False),
     ("no ID", with_values(ID=None), r"C:\Ledgora\Ldg.exe", boxes.ID_MISSING, False),
+    # The value buffer holds 260 bytes, the terminating zero included.
+    ("ID of 260 characters", with_values(ID="7" * 260), r"C:\Ledgora\Ldg.exe", boxes.ID_MISSING, False),
     ("edition 2014b", with_values(Version="2014b 55"), r"C:\Ledgora\Ldg.exe", boxes.EDITION_TOO_OLD, False),
     ("no Version record", with_values(Version=None), r"C:\Ledgora\Ldg.exe", boxes.EDITION_TOO_OLD, False),
     ("Version over 13 bytes", with_values(Version="2016 SP1 12345"), r"C:\Ledgora\Ldg.exe",
@@ -56,15 +53,10 @@ PASSING_CASES = [
 class RunUnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.bed = WineBed(os.path.join(WORK, "prefix")).start()
-        cls.exe_dir = os.path.join(installation.drive_c(cls.bed), "Stagewell")
-        shutil.rmtree(cls.exe_dir, ignore_errors=True)
-        os.makedirs(cls.exe_dir)
-        cls.exe = shutil.copy(os.environ["STAGEWELL_EXE"], cls.exe_dir)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bed.stop()
+        cls.bed = WineBed(os.path.join(WORK, "prefix"))
+        cls.addClassCleanup(cls.bed.stop)
+        cls.bed.start()
+        cls.exe, = cls.bed.install("Stagewell", os.environ["STAGEWELL_EXE"])
 
     def run_record(self, values, product_exe):
         installation.remove_product_files(self.bed)
@@ -82,9 +74,12 @@ class RunUnderWine(unittest.TestCase):
                 self.assertEqual(len(result.boxes), 1, result)
                 box = result.boxes[0]
                 self.assertEqual((box["title"], box["text"]), expected)
+                self.assertEqual(boxes.look(box), (expected.icon, expected.alignment), name)
                 self.assertEqual(box["wait_visible"], wait_visible, name)
                 self.assertTrue(box["exstyle"] & boxes.WS_EX_LAYOUTRTL, "box not right-to-left")
                 self.assertTrue(box["exstyle"] & boxes.WS_EX_TOPMOST, "box not system-modal")
+                if wait_visible:
+                    self.assertEqual((result.wait["title"], result.wait["text"]), (boxes.WAIT_TITLE, boxes.WAIT_TEXT))
                 self.assertEqual(result.exit_code, 0)
 
     def test_records_that_pass_every_check(self):
@@ -108,11 +103,8 @@ class RunUnderLatinLocale(unittest.TestCase):
     """The Hebrew boxes read correctly where the ANSI code page is 1252."""
 
     def test_boxes_are_readable(self):
-        bed = WineBed(os.path.join(WORK, "prefix"), lang="C").start()
-        try:
-            exe_dir = os.path.join(installation.drive_c(bed), "Stagewell")
-            os.makedirs(exe_dir, exist_ok=True)
-            exe = shutil.copy(os.environ["STAGEWELL_EXE"], exe_dir)
+        with WineBed(os.path.join(WORK, "prefix"), lang="C") as bed:
+            exe, = bed.install("Stagewell", os.environ["STAGEWELL_EXE"])
             installation.remove_product_files(bed)
             installation.place_product_exe(bed, r"C:\Ledgora\Ldg.exe")
             for values, expected in [(with_values(Customer=None), boxes.CUSTOMER_MISSING),
@@ -120,8 +112,7 @@ class RunUnderLatinLocale(unittest.TestCase):
                 bed.reg_import(installation.reg_text(values))
                 result = bed.drive(exe, timeout=60)
                 self.assertEqual([(b["title"], b["text"]) for b in result.boxes], [expected])
-        finally:
-            bed.stop()
+                self.assertEqual(result.boxes[0]["icon"], expected.icon)
 
 
 if __name__ == "__main__":

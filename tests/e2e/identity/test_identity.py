@@ -18,13 +18,9 @@ from the Linux interfaces Wine reports and from what Wine 8 is known to report:
 """
 
 import os
-import sys
 import unittest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, ".."))
-
-from winebed import WineBed  # noqa: E402
+from stagewell_harness.winebed import WineBed
 
 WORK = os.environ.get("STAGEWELL_E2E_WORK", "/tmp/stagewell-e2e-identity")
 PROBE = os.environ.get("STAGEWELL_IDENTITY_PROBE", "")
@@ -84,14 +80,15 @@ class IdentityUnderWine(unittest.TestCase):
         if not PROBE:
             raise RuntimeError("STAGEWELL_IDENTITY_PROBE is not set")
         os.makedirs(WORK, exist_ok=True)
-        cls.bed = WineBed(os.path.join(WORK, "prefix")).start()
+        cls.bed = WineBed(os.path.join(WORK, "prefix"))
+        cls.addClassCleanup(cls.bed.stop)
+        cls.bed.start()
         cls.adapter_piece, cls.address_text = expected_adapter_piece()
         print("\nadapters seen from Linux: %r" % (wine_ethernet_adapters(),))
 
     @classmethod
     def tearDownClass(cls):
         cls.bed.app_defaults(EXE_NAME)
-        cls.bed.stop()
 
     def run_probe(self, scenario, version=None, dll_overrides=None):
         self.bed.app_defaults(EXE_NAME, version=version, dll_overrides=dll_overrides)

@@ -4,33 +4,21 @@ net_probe.exe runs CServerRequest Send / ReadReply / Close on one address; the
 double records what reached it. Each scenario prints one line.
 """
 
-import json
 import os
 import re
 import socket
-import subprocess
-import sys
-import time
 import unittest
-import urllib.request
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE = os.environ.get("STAGEWELL_SOURCE_DIR", os.path.join(HERE, "..", "..", ".."))
-sys.path.insert(0, os.path.join(HERE, ".."))
-sys.path.insert(0, os.path.join(SOURCE, "tools", "service_double"))
-
-import service_double as sd  # noqa: E402
-from winebed import WineBed  # noqa: E402
+from stagewell_harness.double import ServiceDouble, wire as sd
+from stagewell_harness.winebed import WineBed
 
 WORK = os.environ.get("STAGEWELL_E2E_WORK", "/tmp/stagewell-e2e-net")
 PROBE = os.environ.get("STAGEWELL_NET_PROBE", "")
-DOUBLE = os.path.join(SOURCE, "tools", "service_double", "service_double.py")
 USER, PASSWORD = "master", "s3cret"
 IDENTITY = "00AB12CD34EF5A6B0C1D"
 QUERY = (b"O=18&&STO=StoreUserData&P1=123456&P2=\\\\SERVER\\\xe3\xe5\xe7\xe5\xfa&P3=C:\\Docs&P4=PC\\SQL"
          b"&P5=77&P6=0&P7=2026-01-02 03:04:05&P8=2015a 12&RENCR=" + IDENTITY.encode())
 HTML_LINE_READ = sd.HTML_LINE[:-1]  # the line feed is removed, the carriage return kept
-SERVICE_HOST_PORT = None
 
 
 def envelope_address(port, query=QUERY, customer=None):
@@ -52,37 +40,19 @@ class TransportUnderWine(unittest.TestCase):
         if not PROBE:
             raise unittest.SkipTest("STAGEWELL_NET_PROBE is not set")
         os.makedirs(WORK, exist_ok=True)
-        cls.bed = WineBed(os.path.join(WORK, "prefix")).start()
-        cls.record = os.path.join(WORK, "double.jsonl")
-        cls.db = os.path.join(WORK, "double.sqlite")
-        for path in (cls.record, cls.db):
-            if os.path.exists(path):
-                os.unlink(path)
-        cls.double = subprocess.Popen(
-            ["/usr/bin/python3", DOUBLE, "--port", "0", "--db", cls.db, "--record", cls.record,
-             "--user", USER, "--password", PASSWORD], stdout=subprocess.PIPE, text=True)
-        ready = cls.double.stdout.readline().split()
-        if ready[:1] != ["READY"]:
-            cls.double.kill()
-            raise RuntimeError("service double did not start: %r" % ready)
-        cls.port = int(ready[1])
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.double.terminate()
-        cls.double.wait(timeout=10)
-        cls.double.stdout.close()
-        cls.bed.stop()
+        cls.bed = WineBed(os.path.join(WORK, "prefix"))
+        cls.addClassCleanup(cls.bed.stop)
+        cls.bed.start()
+        # The probe takes its address at run time, so the double takes any free port.
+        cls.double = ServiceDouble(os.path.join(WORK, "double"), 0, USER, PASSWORD)
+        cls.addClassCleanup(cls.double.stop)
+        cls.port = cls.double.start().port
 
     def set_mode(self, mode):
-        with urllib.request.urlopen("http://127.0.0.1:%d/_control?mode=%s" % (self.port, mode)) as answer:
-            self.assertEqual(answer.status, 200)
+        self.double.mode(mode)
 
     def records(self):
-        if not os.path.exists(self.record):
-            return []
-        with open(self.record, encoding="utf-8") as lines:
-            return [json.loads(line) for line in lines]
+        return self.double.records()
 
     def exchange(self, url, mode="normal", connect_ms=5000, receive_ms=10000, **drive):
         """Runs the probe once; returns (probe result, new double records, drive result)."""

@@ -1,6 +1,7 @@
 """A sample installation record in the Wine registry and on drive C:."""
 
 import os
+import shutil
 
 PRODUCT_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Quorvane\Ledgora"
 VENDOR_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Quorvane"
@@ -49,7 +50,7 @@ def reg_text(values, product_key=PRODUCT_KEY):
 
 
 def drive_c(bed):
-    return os.path.join(bed.prefix, "drive_c")
+    return bed.drive_c()
 
 
 def place_product_exe(bed, windows_path):
@@ -62,6 +63,5 @@ def place_product_exe(bed, windows_path):
 
 
 def remove_product_files(bed):
-    import shutil
     for folder in ("Ledgora", "A"):
         shutil.rmtree(os.path.join(drive_c(bed), folder), ignore_errors=True)

@@ -7,9 +7,11 @@ unmanaged (no window manager under Xvfb), so a dismissed box vanishes at once.
 
 import json
 import os
+import queue
 import shutil
 import subprocess
 import tempfile
+import threading
 import time
 
 WINE = shutil.which("wine64") or shutil.which("wine") or "wine"
@@ -17,16 +19,35 @@ WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver64"
 
 
 class DriveResult:
-    """What the box driver saw: the boxes in order, the exit code, the events."""
+    """What the box driver saw: the boxes in order, the exit code, the events.
 
-    def __init__(self, events, returncode):
+    longest_stall_ms is the longest stretch in which the wait window answered
+    no window message (None when no wait window was watched). ended_after_ok
+    says whether the program ended within the driver's grace time after OK
+    was pressed on its last box.
+    """
+
+    def __init__(self, events, returncode, timed_out=False):
         self.events = events
         self.returncode = returncode
         self.boxes = [e for e in events if e.get("event") == "box"]
         self.auth_dialogs = [e for e in events if e.get("event") == "auth"]
+        waits = [e for e in events if e.get("event") == "wait"]
+        self.wait = waits[0] if waits else None
         exits = [e for e in events if e.get("event") == "exit"]
         self.exit_code = exits[0]["code"] if exits else None
-        self.timed_out = any(e.get("event") == "timeout" for e in events)
+        self.timed_out = timed_out or any(e.get("event") == "timeout" for e in events)
+        watched = [e for e in events if e.get("event") == "responsiveness"]
+        self.longest_stall_ms = max((e["longest_stall_ms"] for e in watched), default=None)
+        self.probes = sum(e["probes"] for e in watched)
+        self.ended_after_ok = self._ended_after_last_ok()
+
+    def _ended_after_last_ok(self):
+        kinds = [e.get("event") for e in self.events]
+        if "box" not in kinds or "exit" not in kinds:
+            return False
+        after_last_box = kinds[len(kinds) - 1 - kinds[::-1].index("box"):]
+        return "still-running" not in after_last_box
 
     def __repr__(self):
         return "DriveResult(%r)" % (self.events,)
@@ -58,6 +79,13 @@ class WineBed:
     # --- life cycle -------------------------------------------------------
 
     def start(self):
+        try:
+            return self._start()
+        except BaseException:
+            self.stop()
+            raise
+
+    def _start(self):
         if self.display is None and not os.environ.get("STAGEWELL_USE_DISPLAY"):
             self._start_xvfb()
         elif self.display is None:
@@ -76,15 +104,18 @@ class WineBed:
         return self
 
     def stop(self):
-        self._wineserver("-k")
-        self._wineserver("-w")
-        if self._xvfb:
-            self._xvfb.terminate()
-            try:
-                self._xvfb.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self._xvfb.kill()
-            self._xvfb = None
+        try:
+            self._wineserver("-k")
+            self._wineserver("-w")
+        finally:
+            if self._xvfb:
+                self._xvfb.terminate()
+                try:
+                    self._xvfb.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    self._xvfb.kill()
+                    self._xvfb.wait()
+                self._xvfb = None
 
     def __enter__(self):
         return self.start()
@@ -157,20 +188,46 @@ class WineBed:
     def to_windows_path(self, linux_path):
         return "Z:" + os.path.abspath(linux_path).replace("/", "\\")
 
+    def drive_c(self):
+        return os.path.join(self.prefix, "drive_c")
+
+    def install(self, folder, *files, keep=False):
+        """Copies programs and DLLs into C:\\<folder> of the prefix and returns
+        their paths there, in order. Each file is a path, or (path, name) to
+        install it under another name. The folder starts empty unless keep.
+        """
+        target = os.path.join(self.drive_c(), folder)
+        if not keep:
+            shutil.rmtree(target, ignore_errors=True)
+        os.makedirs(target, exist_ok=True)
+        installed = []
+        for entry in files:
+            source, name = entry if isinstance(entry, tuple) else (entry, os.path.basename(entry))
+            installed.append(shutil.copy(source, os.path.join(target, name)))
+        return installed
+
     def run(self, argv, timeout=60, cwd=None):
         return subprocess.run([WINE] + list(argv), env=self.env, cwd=cwd, capture_output=True, timeout=timeout)
 
     def drive(self, exe_path, args=(), timeout=60, user=None, password=None, cancel_auth=False,
-              hold_ms=0, on_event=None, cwd=None):
+              hold_ms=0, on_event=None, exit_grace_ms=None, watch_wait=True, cwd=None):
         """Runs exe_path under the box driver, which presses OK on every box.
 
         on_event, when given, is called with each event as it arrives (the driver
         holds each box on screen for hold_ms first), e.g. to take a screenshot.
+        exit_grace_ms is how long the program may take to end after OK on a box.
+        watch_wait=False turns the wait window's watcher off (for timings).
+        The driver ends the program after timeout seconds; should the driver
+        itself hang, it is killed 30 s later and the result says timed_out.
         """
         driver = os.environ.get("STAGEWELL_BOX_DRIVER")
         if not driver:
             raise RuntimeError("STAGEWELL_BOX_DRIVER is not set")
         argv = [WINE, os.path.abspath(driver), "--timeout", str(int(timeout * 1000)), "--hold", str(hold_ms)]
+        if exit_grace_ms is not None:
+            argv += ["--exit-grace", str(int(exit_grace_ms))]
+        if not watch_wait:
+            argv += ["--no-watch"]
         if user is not None:
             argv += ["--user", user, "--password", password or ""]
         if cancel_auth:
@@ -180,26 +237,54 @@ class WineBed:
         # caller's working directory is found by accident; `cwd` sets another.
         process = subprocess.Popen(argv, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                    cwd=cwd or os.path.dirname(os.path.abspath(exe_path)))
+        lines = queue.Queue()
+        reader = threading.Thread(target=_read_lines, args=(process.stdout, lines), daemon=True)
+        reader.start()
         events = []
         deadline = time.monotonic() + timeout + 30
-        for raw in process.stdout:
-            line = raw.decode("utf-8", "replace").strip()
-            if not line.startswith("{"):
-                continue
-            event = json.loads(line)
-            events.append(event)
-            if on_event:
-                on_event(event)
-            if time.monotonic() > deadline:
-                break
+        hung = False
         try:
-            process.wait(timeout=max(1, deadline - time.monotonic()))
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-        process.stdout.close()
-        return DriveResult(events, process.returncode)
+            while True:
+                try:
+                    line = lines.get(timeout=max(0.0, deadline - time.monotonic()))
+                except queue.Empty:
+                    hung = True
+                    break
+                if line is None:
+                    break
+                if not line.startswith("{"):
+                    continue
+                event = json.loads(line)
+                events.append(event)
+                if on_event:
+                    on_event(event)
+            if not hung:
+                try:
+                    process.wait(timeout=max(1.0, deadline - time.monotonic()))
+                except subprocess.TimeoutExpired:
+                    hung = True
+        finally:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+            # A program the driver started may still hold the pipe: then the
+            # reader is left to end with it.
+            reader.join(timeout=2)
+            if not reader.is_alive():
+                process.stdout.close()
+        return DriveResult(events, process.returncode, timed_out=hung)
 
     def screenshot(self, png_path):
         subprocess.run(["import", "-display", self.display, "-window", "root", png_path],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+
+
+def _read_lines(stream, lines):
+    """Hands each line of the driver's output to the queue; None at its end."""
+    try:
+        for raw in stream:
+            lines.put(raw.decode("utf-8", "replace").strip())
+    except (OSError, ValueError):
+        pass
+    finally:
+        lines.put(None)
