@@ -87,17 +87,20 @@ const BoxMessage& Win32WorkerTransmitter::WaitForWorker() {
     if (count == 1 && bound > kLookAgainMs) bound = kLookAgainMs;
     const DWORD woke = MsgWaitForMultipleObjectsEx(count, waits, bound, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (woke == WAIT_OBJECT_0) return *job.outcome;
+    // Checked on every turn, not only on a time-out: a steady flow of
+    // messages would otherwise never let the wait time out.
+    if (job.timer.Expired()) break;
     if (woke == WAIT_OBJECT_0 + count) {
       DispatchPending();
       continue;
     }
-    if (woke > WAIT_OBJECT_0 && woke < WAIT_OBJECT_0 + count) continue;
-    if (woke == WAIT_TIMEOUT && !job.timer.Expired()) continue;
-    // The deadline has passed (or waiting itself failed). Closing the handles
-    // cancels a blocked call on Windows; either way the worker is not waited for.
-    job.internet->Abort();
-    return kNoReply;
+    if (woke == WAIT_TIMEOUT || (woke > WAIT_OBJECT_0 && woke < WAIT_OBJECT_0 + count)) continue;
+    break;  // waiting itself failed
   }
+  // Closing the handles cancels a blocked call on Windows; either way the
+  // worker is not waited for.
+  job.internet->Abort();
+  return kNoReply;
 }
 
 bool Win32WorkerTransmitter::WorkerStillRunning() const {
