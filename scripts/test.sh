@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Every test: native unit tests (plain and under ASan/UBSan), the fuzzers for a
 # short bounded time, both Windows builds with their import tables checked, the
-# Wine end-to-end suite, and the release script (signing, checksums, bad input,
-# the signed exe under Wine). Installs what it needs first.
+# Wine end-to-end suite, the release script (signing, checksums, bad input,
+# the signed exe under Wine), and the code's format and lint checks. Installs
+# what it needs first.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -53,6 +54,8 @@ check "release script: signing, checksums, bad input" python3 tests/release/test
 check "release script: the signed exe under Wine" env STAGEWELL_BOX_DRIVER="$PWD/build/mingw-x64/tests/e2e/box_driver.exe" \
   PYTHONPATH="$PWD/tests/e2e" STAGEWELL_SOURCE_DIR="$PWD" STAGEWELL_E2E_WORK="$PWD/build/release-wine" \
   python3 tests/release/test_signed_run.py
+check "format: clang-format" scripts/check-code.sh format
+check "lint: clang-tidy" scripts/check-code.sh tidy
 
 echo
 echo "$passed passed, $failed failed"
