@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Every test: native unit tests (plain and under ASan/UBSan), the fuzzers for a
-# short bounded time, both Windows builds with their import tables checked, and
-# the Wine end-to-end suite. Installs what it needs first.
+# short bounded time, both Windows builds with their import tables checked, the
+# Wine end-to-end suite, the release script (signing, checksums, bad input,
+# the signed exe under Wine), and the code's format and lint checks. Installs
+# what it needs first.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -48,6 +50,12 @@ check() {
 check "release exes: imports and size" scripts/check-exes.sh build/mingw-x64/src/app/stagewell.exe \
   build/mingw-x86/src/app/stagewell.exe
 check "release exes: reproducible" scripts/check-reproducible.sh
+check "release script: signing, checksums, bad input" python3 tests/release/test_release.py
+check "release script: the signed exe under Wine" env STAGEWELL_BOX_DRIVER="$PWD/build/mingw-x64/tests/e2e/box_driver.exe" \
+  PYTHONPATH="$PWD/tools/harness:$PWD/tests/release" STAGEWELL_E2E_WORK="$PWD/build/release-wine" \
+  python3 tests/release/test_signed_run.py
+check "format: clang-format" scripts/check-code.sh format
+check "lint: clang-tidy" scripts/check-code.sh tidy
 
 echo
 echo "$passed passed, $failed failed"
