@@ -218,8 +218,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     const auto x = m_times.find(a);
     const auto y = m_times.find(b);
     if (x == m_times.end() || y == m_times.end()) return;  // filtered out
-    std::printf("  %-40s %8.0f ns / %8.0f ns = %5.2f   %s\n", label, x->second, y->second,
-                x->second / y->second, target);
+    std::printf("  %-40s %8.0f ns / %8.0f ns = %5.2f   %s\n", label, x->second, y->second, x->second / y->second,
+                target);
   }
 
   std::map<std::string, double> m_times;

@@ -9,12 +9,11 @@ const char kReceiveFailure[] = "כשל בקליטת הנתונים";
 const char* const kWaitText = "נא להמתין...";
 
 const BoxMessage kWrongLaunch = {
-    "אין מבצעים את הפעולה בשלב 1 על המחשב החדש. יש לגשת לעמדה אחרת ברשת ולהפעיל בה את הכפתור הצהוב",
-    "הפעלה שגויה", kErrorBox};
+    "אין מבצעים את הפעולה בשלב 1 על המחשב החדש. יש לגשת לעמדה אחרת ברשת ולהפעיל בה את הכפתור הצהוב", "הפעלה שגויה",
+    kErrorBox};
 const BoxMessage kCustomerMissing = {"מספר המנוי לא רשום", kMissingValue, kErrorBox};
 const BoxMessage kCustomerCorrupted = {"מספר המנוי רשום בצורה משובשת", kMissingValue, kErrorBox};
-const BoxMessage kTerminalInstallation = {"לא ניתן לאסוף נתוני התקנה. התקנת Terminal", "התקנה לא מתאימה",
-                                          kErrorBox};
+const BoxMessage kTerminalInstallation = {"לא ניתן לאסוף נתוני התקנה. התקנת Terminal", "התקנה לא מתאימה", kErrorBox};
 const BoxMessage kRepDirectoryMissing = {"ערך RepDirectory חסר", kMissingValue, kErrorBox};
 const BoxMessage kDocDirectoryMissing = {"ערך LEDGDOCDIR חסר", kMissingValue, kErrorBox};
 const BoxMessage kDatabaseInfoMissing = {"ערך DatabaseInfo חסר", kMissingValue, kErrorBox};
@@ -22,13 +21,11 @@ const BoxMessage kIdMissing = {"ערך ID חסר", kMissingValue, kErrorBox};
 const BoxMessage kEditionTooOld = {"לא ניתן לשדרג אוטומטית  מהדורות מלפני 2015", "מהדורה ישנה מדי", kErrorBox};
 
 // Our own refusals: an identity-less or oversized request is never sent.
-const BoxMessage kIdentityUnknown = {"לא ניתן לקבוע את זהות המחשב. הנתונים לא שודרו", "זיהוי המחשב נכשל",
-                                     kErrorBox};
-const BoxMessage kDataTooLong = {"נתוני ההתקנה ארוכים מדי לשידור. הנתונים לא שודרו", "נתונים ארוכים מדי",
-                                 kErrorBox};
+const BoxMessage kIdentityUnknown = {"לא ניתן לקבוע את זהות המחשב. הנתונים לא שודרו", "זיהוי המחשב נכשל", kErrorBox};
+const BoxMessage kDataTooLong = {"נתוני ההתקנה ארוכים מדי לשידור. הנתונים לא שודרו", "נתונים ארוכים מדי", kErrorBox};
 
-const BoxMessage kAccepted = {"המאסטר מוכן להתקנה בעמדה החדשה. נא לגשת לתחנה ולהפעיל את הקישור המתאים",
-                              "סיום השידור", kInformationBox};
+const BoxMessage kAccepted = {"המאסטר מוכן להתקנה בעמדה החדשה. נא לגשת לתחנה ולהפעיל את הקישור המתאים", "סיום השידור",
+                              kInformationBox};
 const BoxMessage kDuplicate = {"הנתונים שודרו בהצלחה אך לא נרשמו בבסיס הנתונים עקב כפל רשומות", kReceiveFailure,
                                kErrorBox};
 const BoxMessage kFault = {"הנתונים שודרו בהצלחה אך לא נרשמו בבסיס הנתונים עקב תקלה", kReceiveFailure, kErrorBox};

@@ -14,8 +14,9 @@ constexpr uint32_t kMbSystemModal = 0x1000;
 constexpr uint32_t kMbRight = 0x80000;
 constexpr uint32_t kMbRtlReading = 0x100000;
 
-constexpr uint32_t kErrorBox = kMbOk | kMbIconError | kMbSystemModal | kMbRight | kMbRtlReading;              // 0x181010
-constexpr uint32_t kInformationBox = kMbOk | kMbIconInformation | kMbSystemModal | kMbRight | kMbRtlReading;  // 0x181040
+constexpr uint32_t kErrorBox = kMbOk | kMbIconError | kMbSystemModal | kMbRight | kMbRtlReading;  // 0x181010
+constexpr uint32_t kInformationBox =
+    kMbOk | kMbIconInformation | kMbSystemModal | kMbRight | kMbRtlReading;  // 0x181040
 
 struct BoxMessage {
   const char* text;

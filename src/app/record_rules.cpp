@@ -20,7 +20,9 @@ const std::string kDot = ".";
 const std::string kLoopback = "127.0.0.1";
 const std::string kLocalhost = "localhost";
 
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
 
 }  // namespace
 
@@ -38,8 +40,7 @@ std::string SubstituteLocalHost(const std::string& databaseInfo, ComputerName& c
 
 std::string FormatDate(const LocalTime& t) {
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                t.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
   return text;
 }
 

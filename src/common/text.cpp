@@ -18,9 +18,7 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
   text.swap(result);
 }
 
-bool IsAsciiSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
+bool IsAsciiSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 std::string TrimSpace(const std::string& text) {
   std::string::size_type begin = 0;

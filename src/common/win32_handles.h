@@ -78,7 +78,7 @@ struct WindowTraits {
 using UniqueHKey = UniqueResource<HKEY, HKeyTraits>;
 using UniqueModule = UniqueResource<HMODULE, ModuleTraits>;
 using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;  // threads, events: null is empty
-using UniqueFile = UniqueResource<HANDLE, FileTraits>;  // CreateFile: INVALID_HANDLE_VALUE is empty
+using UniqueFile = UniqueResource<HANDLE, FileTraits>;      // CreateFile: INVALID_HANDLE_VALUE is empty
 using UniqueFind = UniqueResource<HANDLE, FindTraits>;
 using UniqueGlobal = UniqueResource<HGLOBAL, GlobalTraits>;
 using UniqueWindow = UniqueResource<HWND, WindowTraits>;

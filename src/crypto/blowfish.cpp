@@ -92,19 +92,15 @@ void CBlowfish::Schedule(const uint8_t* key, size_t length) {
   std::reverse_copy(std::begin(m_aEncryptP), std::end(m_aEncryptP), m_aDecryptP);
 }
 
-void CBlowfish::EncipherBlock(uint32_t& left, uint32_t& right) const {
-  CipherWords(m_aEncryptP, m_aS, left, right);
-}
+void CBlowfish::EncipherBlock(uint32_t& left, uint32_t& right) const { CipherWords(m_aEncryptP, m_aS, left, right); }
 
-void CBlowfish::DecipherBlock(uint32_t& left, uint32_t& right) const {
-  CipherWords(m_aDecryptP, m_aS, left, right);
-}
+void CBlowfish::DecipherBlock(uint32_t& left, uint32_t& right) const { CipherWords(m_aDecryptP, m_aS, left, right); }
 
 // Rounds depend on each other within a block but not across blocks, so four
 // blocks go through the rounds together and the table loads overlap. Kept out of
 // line: inlined into its callers, g++ vectorised it into slower code.
-SW_NOINLINE void CBlowfish::CipherBlocks(const uint32_t* p, uint8_t* destination,
-                                         const uint8_t* source, size_t blocks) const {
+SW_NOINLINE void CBlowfish::CipherBlocks(const uint32_t* p, uint8_t* destination, const uint8_t* source,
+                                         size_t blocks) const {
   const uint32_t* s = m_aS;
   size_t block = 0;
   for (; block + 4 <= blocks; block += 4) {
@@ -125,10 +121,14 @@ SW_NOINLINE void CBlowfish::CipherBlocks(const uint32_t* p, uint8_t* destination
       l3 = (l3 ^ p[round + 1]) ^ Feistel(s, r3);
     }
     uint8_t* out = destination + block * kBlockBytes;
-    StoreLittleEndian32(out, r0 ^ p[17]); StoreLittleEndian32(out + 4, l0);
-    StoreLittleEndian32(out + 8, r1 ^ p[17]); StoreLittleEndian32(out + 12, l1);
-    StoreLittleEndian32(out + 16, r2 ^ p[17]); StoreLittleEndian32(out + 20, l2);
-    StoreLittleEndian32(out + 24, r3 ^ p[17]); StoreLittleEndian32(out + 28, l3);
+    StoreLittleEndian32(out, r0 ^ p[17]);
+    StoreLittleEndian32(out + 4, l0);
+    StoreLittleEndian32(out + 8, r1 ^ p[17]);
+    StoreLittleEndian32(out + 12, l1);
+    StoreLittleEndian32(out + 16, r2 ^ p[17]);
+    StoreLittleEndian32(out + 20, l2);
+    StoreLittleEndian32(out + 24, r3 ^ p[17]);
+    StoreLittleEndian32(out + 28, l3);
   }
   for (; block < blocks; ++block) {
     uint32_t left = LoadLittleEndian32(source + block * kBlockBytes);

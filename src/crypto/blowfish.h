@@ -46,8 +46,7 @@ class CBlowfish {
  private:
   CBlowfish() = default;
   void Schedule(const uint8_t* key, size_t length);
-  void CipherBlocks(const uint32_t* p, uint8_t* destination, const uint8_t* source,
-                    size_t blocks) const;
+  void CipherBlocks(const uint32_t* p, uint8_t* destination, const uint8_t* source, size_t blocks) const;
 
   // Deciphering is enciphering with the P-array reversed; both orders are kept.
   uint32_t m_aEncryptP[kPWords];

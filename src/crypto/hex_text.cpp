@@ -72,8 +72,8 @@ std::vector<uint8_t> DecodeHex(const std::string& text) {
     const size_t digits = std::min<size_t>(2, length - j - 1);
     const uint8_t high = digits == 2 ? DigitValue(chars[j + 1]) : kNotDigit;
     const uint8_t low = digits == 2 ? DigitValue(chars[j + 2]) : kNotDigit;
-    bytes[count++] = (high | low) < 16 ? static_cast<uint8_t>(high << 4 | low)
-                                       : ReadIrregularItem(chars + j + 1, digits);
+    bytes[count++] =
+        (high | low) < 16 ? static_cast<uint8_t>(high << 4 | low) : ReadIrregularItem(chars + j + 1, digits);
     j += 3;
   }
   bytes.resize(count);

@@ -61,7 +61,7 @@ uint32_t DescriptionLength(const AdapterRecord& adapter);
 // AddressLength, bounded by the 8 bytes the record holds.
 uint32_t AddressLength(const AdapterRecord& adapter);
 
-constexpr uint32_t kTypeEthernet = 6;   // MIB_IF_TYPE_ETHERNET
+constexpr uint32_t kTypeEthernet = 6;    // MIB_IF_TYPE_ETHERNET
 constexpr uint32_t kTypeIeee80211 = 71;  // IF_TYPE_IEEE80211
 
 // Adapters are compared by the low 16 bits of their index.

@@ -18,7 +18,8 @@ std::string DescriptionDigest(const std::string& text) {
 
 std::string FoldText(const std::string& text) {
   uint8_t sums[2] = {0, 0};
-  for (size_t i = 0; i < text.size(); ++i) sums[i % 2] = static_cast<uint8_t>(sums[i % 2] + static_cast<uint8_t>(text[i]));
+  for (size_t i = 0; i < text.size(); ++i)
+    sums[i % 2] = static_cast<uint8_t>(sums[i % 2] + static_cast<uint8_t>(text[i]));
   return Hex2(sums[0]) + Hex2(sums[1]);
 }
 

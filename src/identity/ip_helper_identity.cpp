@@ -15,9 +15,7 @@ constexpr uint32_t kFirstSizeGuess = 640;
 // Before Windows 2000 an address starting with 0x44 is no real adapter.
 bool StartsWith0x44(const IfRow& row) { return row.physAddrLen > 0 && row.physAddr[0] == 0x44; }
 
-bool Counts(const AdapterRecord& adapter) {
-  return adapter.type == kTypeEthernet || adapter.type == kTypeIeee80211;
-}
+bool Counts(const AdapterRecord& adapter) { return adapter.type == kTypeEthernet || adapter.type == kTypeIeee80211; }
 
 std::string FormatError(const char* format, uint32_t result) {
   char text[64];

@@ -19,9 +19,7 @@ constexpr uint32_t kAddressBytes = 6;
 
 // Windows 95 reports minor version 0; 98 is 10, Me 90.
 bool IsWindows95(const OsVersion& version) { return version.platformId == kPlatformWin9x && version.minor < 10; }
-bool IsWindows98OrOlder(const OsVersion& version) {
-  return version.platformId == kPlatformWin9x && version.minor < 90;
-}
+bool IsWindows98OrOlder(const OsVersion& version) { return version.platformId == kPlatformWin9x && version.minor < 90; }
 
 }  // namespace
 

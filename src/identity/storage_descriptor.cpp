@@ -12,7 +12,8 @@ std::string SerialFromDescriptor(const StorageDescriptorBuffer& buffer) {
   if (offset == kNoSerialNumber || offset >= kStorageDescriptorBufferSize) return std::string();
   // At most 1023 bytes: the copy always keeps room for its terminating zero.
   const uint8_t* start = buffer.bytes + offset;
-  const uint8_t* limit = start + std::min<size_t>(kStorageDescriptorBufferSize - offset, kStorageDescriptorBufferSize - 1);
+  const uint8_t* limit =
+      start + std::min<size_t>(kStorageDescriptorBufferSize - offset, kStorageDescriptorBufferSize - 1);
   const uint8_t* end = std::find(start, limit, 0);
   return std::string(reinterpret_cast<const char*>(start), static_cast<size_t>(end - start));
 }

@@ -34,8 +34,8 @@ struct DiocRegisters {
 static_assert(sizeof(DiocRegisters) == 28);
 
 constexpr DWORD kVwin32DosIoctl = 1;
-constexpr DWORD kDriveC = 3;                   // 0 is the default drive, 1 is A:
-constexpr DWORD kGetMediaId = 0x0866;          // category 08h disk drive, minor code 66h
+constexpr DWORD kDriveC = 3;                    // 0 is the default drive, 1 is A:
+constexpr DWORD kGetMediaId = 0x0866;           // category 08h disk drive, minor code 66h
 constexpr DWORD kGenericBlockRequest = 0x440D;  // MS-DOS IOCTL
 constexpr DWORD kCarryFlag = 0x8000;
 

@@ -1,7 +1,7 @@
 #include "identity/win32_identity_platform.h"
 
-#include "common/win32_os_version.h"
 #include "common/win32_diagnostic_box.h"
+#include "common/win32_os_version.h"
 #include "identity/win32_disk_devices.h"
 #include "identity/win32_ip_helper.h"
 #include "identity/win32_wmi.h"

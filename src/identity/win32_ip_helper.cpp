@@ -48,8 +48,8 @@ void CopyAdapterList(const BYTE* block, size_t size, std::vector<AdapterRecord>&
     auto at = reinterpret_cast<const BYTE*>(info);
     return at >= block && at <= last;
   };
-  for (auto info = reinterpret_cast<const IP_ADAPTER_INFO*>(block); info && inside(info) && adapters.size() < maxRecords;
-       info = info->Next) {
+  for (auto info = reinterpret_cast<const IP_ADAPTER_INFO*>(block);
+       info && inside(info) && adapters.size() < maxRecords; info = info->Next) {
     adapters.push_back(CopyAdapter(*info));
   }
 }

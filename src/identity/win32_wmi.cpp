@@ -61,8 +61,8 @@ bool RunWmiQuery(const wchar_t* query, ComStart comStart, const std::function<bo
   win32::ComPtr<IEnumWbemClassObject> enumerator;
   win32::ComPtr<IWbemLocator> locator;
   win32::ComPtr<IWbemServices> services;
-  if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
-                              locator.put_void()))) {
+  if (FAILED(
+          CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator, locator.put_void()))) {
     return false;
   }
   {

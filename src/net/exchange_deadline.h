@@ -31,7 +31,7 @@ class ExchangeDeadline {
 
   uint64_t m_budgetMs;
   State m_state = State::kNotStarted;
-  uint64_t m_spentMs = 0;      // before the current run of the clock
+  uint64_t m_spentMs = 0;  // before the current run of the clock
   uint64_t m_runningSince = 0;
 };
 

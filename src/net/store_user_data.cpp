@@ -18,10 +18,14 @@ constexpr char kServicePath[] = "/iqor/NewWA.dll?";
 std::string FillQuery(const QueryValues& values) {
   // The order matters: a value holding a later placeholder has it replaced too.
   const std::pair<const char*, const std::string*> placeholders[] = {
-      {"~CustID", &values.customer}, {"~RepDir", &values.repDirectory},
-      {"~LDDir", &values.docDirectory}, {"~DBInfo", &values.databaseInfo},
-      {"~ID", &values.id},            {"~Kupa", &values.kupa},
-      {"~Date", &values.date},        {"~Version", &values.version},
+      {"~CustID", &values.customer},
+      {"~RepDir", &values.repDirectory},
+      {"~LDDir", &values.docDirectory},
+      {"~DBInfo", &values.databaseInfo},
+      {"~ID", &values.id},
+      {"~Kupa", &values.kupa},
+      {"~Date", &values.date},
+      {"~Version", &values.version},
       {"~RENCR", &values.identity},
   };
   std::string query = kQueryTemplate;

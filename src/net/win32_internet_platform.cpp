@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "common/win32_lock.h"
 #include "common/win32_diagnostic_box.h"
+#include "common/win32_lock.h"
 #include "net/win32_wininet.h"
 
 namespace stagewell::net {
@@ -59,14 +59,14 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
 
   bool Connect(const std::string& host, uint16_t port) override {
     // The session opens with the one exchange, not for a run that is refused.
-    if (!Current(m_session) && !Keep(m_session, m_api->InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG,
-                                                                      nullptr, nullptr, 0)))
+    if (!Current(m_session) &&
+        !Keep(m_session, m_api->InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)))
       return false;
     HINTERNET session = Current(m_session);
     if (!session) return false;
     SetTimeouts(session);
-    if (!Keep(m_connection, m_api->InternetConnectA(session, host.c_str(), port, nullptr, nullptr,
-                                                    INTERNET_SERVICE_HTTP, 0, 0)))
+    if (!Keep(m_connection,
+              m_api->InternetConnectA(session, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0)))
       return false;
     // Wine takes the time-outs from the connection, not from the session.
     SetTimeouts(Current(m_connection));
@@ -108,9 +108,9 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
   bool AskForCredentials() override {
     HINTERNET request = Current(m_request);
     if (!request) return false;
-    DWORD answer = m_api->InternetErrorDlg(GetDesktopWindow(), request, ERROR_INTERNET_INCORRECT_PASSWORD,
-                                           FLAGS_ERROR_UI_FLAGS_GENERATE_DATA | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
-                                           nullptr);
+    DWORD answer =
+        m_api->InternetErrorDlg(GetDesktopWindow(), request, ERROR_INTERNET_INCORRECT_PASSWORD,
+                                FLAGS_ERROR_UI_FLAGS_GENERATE_DATA | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS, nullptr);
     return answer == ERROR_INTERNET_FORCE_RETRY;
   }
 
@@ -197,7 +197,7 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
 }  // namespace
 
 std::unique_ptr<AbortableInternetPlatform> MakeWin32InternetPlatform(uint32_t connectTimeoutMs,
-                                                                    uint32_t receiveTimeoutMs) {
+                                                                     uint32_t receiveTimeoutMs) {
   return std::make_unique<Win32InternetPlatform>(connectTimeoutMs, receiveTimeoutMs);
 }
 

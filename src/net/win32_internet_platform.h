@@ -18,6 +18,6 @@ class AbortableInternetPlatform : public InternetPlatform {
 // The session opens with the first connection. The time-outs are finite so
 // that a server that accepts and never answers ends as a failed send.
 std::unique_ptr<AbortableInternetPlatform> MakeWin32InternetPlatform(uint32_t connectTimeoutMs,
-                                                                    uint32_t receiveTimeoutMs);
+                                                                     uint32_t receiveTimeoutMs);
 
 }  // namespace stagewell::net

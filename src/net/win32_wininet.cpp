@@ -16,7 +16,8 @@ bool BindAll(HMODULE module, Entries& e) {
   return Bind(module, "InternetOpenA", e.InternetOpenA) && Bind(module, "InternetConnectA", e.InternetConnectA) &&
          Bind(module, "InternetSetOptionA", e.InternetSetOptionA) &&
          Bind(module, "InternetCanonicalizeUrlA", e.InternetCanonicalizeUrlA) &&
-         Bind(module, "InternetCrackUrlA", e.InternetCrackUrlA) && Bind(module, "HttpOpenRequestA", e.HttpOpenRequestA) &&
+         Bind(module, "InternetCrackUrlA", e.InternetCrackUrlA) &&
+         Bind(module, "HttpOpenRequestA", e.HttpOpenRequestA) &&
          Bind(module, "HttpAddRequestHeadersA", e.HttpAddRequestHeadersA) &&
          Bind(module, "HttpSendRequestA", e.HttpSendRequestA) && Bind(module, "HttpQueryInfoA", e.HttpQueryInfoA) &&
          Bind(module, "InternetErrorDlg", e.InternetErrorDlg) && Bind(module, "InternetReadFile", e.InternetReadFile) &&

@@ -83,14 +83,14 @@ TEST(SplitVersionRecord, SplitsEditionServicePackAndBuild) {
       {"2015a 1234", "2015a", "  ", "1234"},
       {"2015a", "2015a", "  ", "  "},
       {"2015a SP2", "2015a", "SP2", "  "},
-      {"2015a  99", "2015a", "  ", "  "},            // doubled space: the build is overwritten
-      {"2015a SP1 12345", "  ", "  ", "  "},         // 15 bytes: not split
-      {"2016 SP2 123456", "  ", "  ", "  "},         // 15 bytes
-      {"2015 SP2 1234", "2015", "SP2", "1234"},      // 13 bytes: split
-      {"2015a SP1 1234", "  ", "  ", "  "},          // 14 bytes: not split
+      {"2015a  99", "2015a", "  ", "  "},        // doubled space: the build is overwritten
+      {"2015a SP1 12345", "  ", "  ", "  "},     // 15 bytes: not split
+      {"2016 SP2 123456", "  ", "  ", "  "},     // 15 bytes
+      {"2015 SP2 1234", "2015", "SP2", "1234"},  // 13 bytes: split
+      {"2015a SP1 1234", "  ", "  ", "  "},      // 14 bytes: not split
       {"", "  ", "  ", "  "},
-      {"a b c d", "a", "  ", "b"},                   // no "SP": the build takes the second field
-      {"a SP b c", "a", "SP", "b"},                  // bytes after a third space are dropped
+      {"a b c d", "a", "  ", "b"},   // no "SP": the build takes the second field
+      {"a SP b c", "a", "SP", "b"},  // bytes after a third space are dropped
   };
   for (const auto& c : cases) {
     VersionFields fields = SplitVersionRecord(c.record);

@@ -9,8 +9,14 @@ namespace {
 
 TEST(ParentFolder, CutsProjectToTheFolderAboveIt) {
   const std::pair<const char*, const char*> cases[] = {
-      {"C:\\Prog\\Ldg\\", "C:\\Prog"}, {"C:\\Prog\\Ldg", "C:\\Prog"}, {"Ldg", ""},   {"", ""},
-      {"L", ""},                       {"\\", ""},                    {"C:\\", ""}, {"C:\\A", "C:"},
+      {"C:\\Prog\\Ldg\\", "C:\\Prog"},
+      {"C:\\Prog\\Ldg", "C:\\Prog"},
+      {"Ldg", ""},
+      {"", ""},
+      {"L", ""},
+      {"\\", ""},
+      {"C:\\", ""},
+      {"C:\\A", "C:"},
       {"\\\\srv\\share\\Ldg", "\\\\srv\\share"},
   };
   for (const auto& [project, folder] : cases) EXPECT_EQ(ParentFolder(project), folder) << "Project «" << project << "»";
@@ -61,8 +67,8 @@ TEST(BuildVersionText, LeavesOutAnEmptyServicePack) {
 
 TEST(EditionTooOld, ComparesBytewiseWith2015a) {
   const std::pair<const char*, bool> cases[] = {
-      {"2014b", true}, {"2015", true},  {"  ", true},  {"2015A", true}, {"2015a", false},
-      {"2015b", false}, {"2016", false}, {"\xE0", false},  // a Hebrew letter sorts after digits
+      {"2014b", true},  {"2015", true},   {"  ", true},    {"2015A", true},
+      {"2015a", false}, {"2015b", false}, {"2016", false}, {"\xE0", false},  // a Hebrew letter sorts after digits
   };
   for (const auto& [edition, old] : cases) EXPECT_EQ(EditionTooOld(edition), old) << "edition «" << edition << "»";
 }

@@ -71,25 +71,21 @@ struct RefusalCase {
 TEST(TransmissionRun, EachFaultyRecordEndsWithItsOwnBox) {
   const RefusalCase cases[] = {
       {"no Project", [](RunFixture& f) { f.registry.Remove(kProduct, "Project"); }, &kWrongLaunch, true},
-      {"no Ldg.exe beside Project",
-       [](RunFixture& f) {
-         f.files.present = {"C:\\Ledgora\\Prog\\Ldg.exe"};
-       },
+      {"no Ldg.exe beside Project", [](RunFixture& f) { f.files.present = {"C:\\Ledgora\\Prog\\Ldg.exe"}; },
        &kWrongLaunch, true},
       {"no Customer", [](RunFixture& f) { f.registry.Remove(kProduct, "Customer"); }, &kCustomerMissing, false},
       {"empty Customer", [](RunFixture& f) { f.registry.Set(kProduct, "Customer", ""); }, &kCustomerMissing, false},
-      {"7-byte Customer", [](RunFixture& f) { f.registry.Set(kProduct, "Customer", "1234567"); },
-       &kCustomerCorrupted, false},
-      {"Terminal 1", [](RunFixture& f) { f.registry.Set(kProduct, "Terminal", "1"); }, &kTerminalInstallation,
+      {"7-byte Customer", [](RunFixture& f) { f.registry.Set(kProduct, "Customer", "1234567"); }, &kCustomerCorrupted,
        false},
+      {"Terminal 1", [](RunFixture& f) { f.registry.Set(kProduct, "Terminal", "1"); }, &kTerminalInstallation, false},
       {"no RepDirectory", [](RunFixture& f) { f.registry.Remove(kProduct, "RepDirectory"); }, &kRepDirectoryMissing,
        false},
-      {"empty RepDirectory", [](RunFixture& f) { f.registry.Set(kProduct, "RepDirectory", ""); },
-       &kRepDirectoryMissing, false},
+      {"empty RepDirectory", [](RunFixture& f) { f.registry.Set(kProduct, "RepDirectory", ""); }, &kRepDirectoryMissing,
+       false},
       {"no LEDGDOCDIR", [](RunFixture& f) { f.registry.Remove(kDirectories, "LEDGDOCDIR"); }, &kDocDirectoryMissing,
        false},
-      {"empty LEDGDOCDIR", [](RunFixture& f) { f.registry.Set(kDirectories, "LEDGDOCDIR", ""); },
-       &kDocDirectoryMissing, false},
+      {"empty LEDGDOCDIR", [](RunFixture& f) { f.registry.Set(kDirectories, "LEDGDOCDIR", ""); }, &kDocDirectoryMissing,
+       false},
       {"LEDGDOCDIR in the product key only",
        [](RunFixture& f) {
          f.registry.Remove(kDirectories, "LEDGDOCDIR");
@@ -98,12 +94,11 @@ TEST(TransmissionRun, EachFaultyRecordEndsWithItsOwnBox) {
        &kDocDirectoryMissing, false},
       {"no DatabaseInfo", [](RunFixture& f) { f.registry.Remove(kProduct, "DatabaseInfo"); }, &kDatabaseInfoMissing,
        false},
-      {"empty DatabaseInfo", [](RunFixture& f) { f.registry.Set(kProduct, "DatabaseInfo", ""); },
-       &kDatabaseInfoMissing, false},
+      {"empty DatabaseInfo", [](RunFixture& f) { f.registry.Set(kProduct, "DatabaseInfo", ""); }, &kDatabaseInfoMissing,
+       false},
       {"no ID", [](RunFixture& f) { f.registry.Remove(kProduct, "ID"); }, &kIdMissing, false},
       {"empty ID", [](RunFixture& f) { f.registry.Set(kProduct, "ID", ""); }, &kIdMissing, false},
-      {"edition 2014b", [](RunFixture& f) { f.registry.Set(kProduct, "Version", "2014b 55"); }, &kEditionTooOld,
-       false},
+      {"edition 2014b", [](RunFixture& f) { f.registry.Set(kProduct, "Version", "2014b 55"); }, &kEditionTooOld, false},
       {"no Version", [](RunFixture& f) { f.registry.Remove(kProduct, "Version"); }, &kEditionTooOld, false},
       {"Version of 14 bytes", [](RunFixture& f) { f.registry.Set(kProduct, "Version", "2015a SP1 1234"); },
        &kEditionTooOld, false},
@@ -166,9 +161,9 @@ TEST(TransmissionRun, PassingRecordsAreSentAsTheProductWroteThem) {
        [](const InstallationRecord&) {}},
       {"Terminal \"1 \"", [](RunFixture& f) { f.registry.Set(kProduct, "Terminal", "1 "); },
        [](const InstallationRecord&) {}},
-      {"no Terminal", [](RunFixture& f) { f.registry.Remove(kProduct, "Terminal"); },
-       [](const InstallationRecord&) {}},
-      {"empty Project", [](RunFixture& f) {
+      {"no Terminal", [](RunFixture& f) { f.registry.Remove(kProduct, "Terminal"); }, [](const InstallationRecord&) {}},
+      {"empty Project",
+       [](RunFixture& f) {
          f.registry.Set(kProduct, "Project", "");
          f.files.present = {"\\Ldg.exe"};
        },
@@ -205,7 +200,8 @@ TEST(TransmissionRun, WaitWindowShowsFirstAndClosesBeforeTheOutcomeBox) {
   f.transmitter.outcome = &kNoReply;
   EXPECT_EQ(f.Run(), &kNoReply);
   EXPECT_EQ(f.wait.text, "נא להמתין...");
-  const std::vector<std::string> expected = {"wait open", "transmit", "wait closed", std::string("box ") + kNoReply.title};
+  const std::vector<std::string> expected = {"wait open", "transmit", "wait closed",
+                                             std::string("box ") + kNoReply.title};
   EXPECT_EQ(f.journal.events, expected);
 }
 

@@ -228,7 +228,8 @@ TEST(BlowfishTest, OnlyTheFirst72KeyBytesCount) {
     const char* name;
     Bytes key, sameAs;
   };
-  const Row rows[] = {{"73 bytes", key73, key72}, {"100 bytes", key100, key72}, {"4 bytes repeated", fourRepeated, four}};
+  const Row rows[] = {
+      {"73 bytes", key73, key72}, {"100 bytes", key100, key72}, {"4 bytes repeated", fourRepeated, four}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     const auto a = Keyed(row.key);

@@ -50,7 +50,11 @@ TEST(DecodeHexTest, ReadsItemsAsStrtolReadsBase16) {
       {"minus sign keeps the low 8 bits", "$-1$-F", {0xFF, 0xF1}},
       {"sign without digit", "$- $+", {0x00, 0x00}},
       {"0x prefix without digits", "$0x$0X", {0x00, 0x00}},
-      {"zero byte stops the digits", std::string("$\0" "1$4\0", 6), {0x00, 0x04}},
+      {"zero byte stops the digits",
+       std::string("$\0"
+                   "1$4\0",
+                   6),
+       {0x00, 0x04}},
       {"bytes above 127", "$\xE0\xF9$4\xFF", {0x00, 0x04}},
   };
   for (const Row& row : rows) {

@@ -30,7 +30,8 @@ std::string Opened(const std::string& reply, const std::string& key = kKey) {
 }
 
 std::string LowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return text;
 }
 
@@ -51,7 +52,8 @@ std::string OpenReplyOneCallPerRun(const std::string& reply, const CBlowfish& ci
   if (!text.empty() && text[0] == '$') return OpenSegment(text, cipher);
   if (text.size() < 3) return {};
   for (size_t i = 2; i < text.size(); i += 3)
-    if (text[i] != '$') return OpenSegment("$" + text.substr(0, i), cipher) + OpenReplyOneCallPerRun(text.substr(i), cipher);
+    if (text[i] != '$')
+      return OpenSegment("$" + text.substr(0, i), cipher) + OpenReplyOneCallPerRun(text.substr(i), cipher);
   return OpenSegment("$" + text, cipher);
 }
 
@@ -63,7 +65,8 @@ TEST(SealTest, MatchesLibcryptoWrittenAsHexPairs) {
     Bytes padded = query;
     padded.resize(OutputLength(static_cast<uint32_t>(length)), 0);
     std::string expected;
-    for (uint8_t b : testing::ReferenceEncrypt(testing::ToBytes(kKey), padded)) expected += (expected.empty() ? "" : "$") + Hex2(b);
+    for (uint8_t b : testing::ReferenceEncrypt(testing::ToBytes(kKey), padded))
+      expected += (expected.empty() ? "" : "$") + Hex2(b);
     EXPECT_TRUE(testing::SameBytes(testing::ToBytes(Sealed(std::string(query.begin(), query.end()))),
                                    testing::ToBytes(expected)));
   }
@@ -188,15 +191,24 @@ TEST(OpenReplyTest, RandomMultiRunRepliesOpenAsOneCallPerRunWould) {
       const Bytes query = testing::RandomBytes(random, small(random));
       const std::string sealed = Sealed(std::string(query.begin(), query.end()));
       switch (kind(random)) {
-        case 0: reply += sealed; break;
-        case 1: reply += LowerCase(sealed); break;
-        case 2: reply += "$" + sealed; break;
-        case 3: reply += sealed.substr(0, small(random)); break;
+        case 0:
+          reply += sealed;
+          break;
+        case 1:
+          reply += LowerCase(sealed);
+          break;
+        case 2:
+          reply += "$" + sealed;
+          break;
+        case 3:
+          reply += sealed.substr(0, small(random));
+          break;
         default:
           for (size_t n = small(random) % 5; n > 0; --n) reply += junk[pick(random)];
       }
     }
-    ASSERT_EQ(Hex(Opened(reply)), Hex(OpenReplyOneCallPerRun(reply, *cipher))) << "trial " << trial << ": \"" << reply << '"';
+    ASSERT_EQ(Hex(Opened(reply)), Hex(OpenReplyOneCallPerRun(reply, *cipher)))
+        << "trial " << trial << ": \"" << reply << '"';
   }
 }
 

@@ -29,7 +29,8 @@ inline std::string Hex(const std::string& text) { return Hex(Bytes(text.begin(),
 // "0123456789ABCDEF" -> bytes.
 inline Bytes FromHex(const std::string& digits) {
   Bytes bytes;
-  for (size_t i = 0; i + 1 < digits.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i + 1 < digits.size(); i += 2)
+    bytes.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
   return bytes;
 }
 
@@ -37,15 +38,15 @@ inline Bytes FromHex(const std::string& digits) {
 inline ::testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected) {
   if (actual == expected) return ::testing::AssertionSuccess();
   const size_t common = std::min(actual.size(), expected.size());
-  const size_t at = static_cast<size_t>(
-      std::mismatch(actual.begin(), actual.begin() + common, expected.begin()).first - actual.begin());
+  const size_t at = static_cast<size_t>(std::mismatch(actual.begin(), actual.begin() + common, expected.begin()).first -
+                                        actual.begin());
   const size_t block = at / 8 * 8;
   auto slice = [block](const Bytes& bytes) {
     return Bytes(bytes.begin() + std::min(block, bytes.size()), bytes.begin() + std::min(block + 8, bytes.size()));
   };
   return ::testing::AssertionFailure() << actual.size() << " bytes against " << expected.size()
-                                       << ", first difference at byte " << at << ": block at " << block
-                                       << " is " << Hex(slice(actual)) << ", expected " << Hex(slice(expected));
+                                       << ", first difference at byte " << at << ": block at " << block << " is "
+                                       << Hex(slice(actual)) << ", expected " << Hex(slice(expected));
 }
 
 inline Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }

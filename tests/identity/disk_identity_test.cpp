@@ -140,30 +140,40 @@ TEST(ComputeIdentity, PhysicalDrivesUpToTheFirstThatAnswers) {
 TEST(ComputeIdentity, MediaIdOnWindows9x) {
   CheckDiskCases({
       {"no media ID: 0000", kWindows98, [](FakePlatform&) {}, "0000", {"QueryMediaIdSerial"}},
-      {"a drive that fills in nothing gives the text 0", kWindows98, [](FakePlatform& p) { p.mediaId = 0; }, "3000",
+      {"a drive that fills in nothing gives the text 0",
+       kWindows98,
+       [](FakePlatform& p) { p.mediaId = 0; },
+       "3000",
        {"QueryMediaIdSerial"}},
   });
 }
 
 TEST(ComputeIdentity, WmiDiskOnlyFromVersion6) {
   CheckDiskCases({
-      {"XP does not touch WMI",
-       kXp,
+      {"XP does not touch WMI", kXp,
        [](FakePlatform& p) {
          p.wmiDiskSerial = "WINEHDISK";
          p.drives[0] = MakeDescriptor(64, "AB");
        },
        "4142", Drives(1)},
-      {"Windows 7 takes the first disk's serial", kWindows7, [](FakePlatform& p) { p.wmiDiskSerial = "WINEHDISK"; },
-       "8125", {"FirstDiskSerial"}},
-      {"null serial on the first disk", kWindows7, [](FakePlatform& p) { p.wmiDiskSerial = ""; }, kWmiGroup,
+      {"Windows 7 takes the first disk's serial",
+       kWindows7,
+       [](FakePlatform& p) { p.wmiDiskSerial = "WINEHDISK"; },
+       "8125",
+       {"FirstDiskSerial"}},
+      {"null serial on the first disk",
+       kWindows7,
+       [](FakePlatform& p) { p.wmiDiskSerial = ""; },
+       kWmiGroup,
        {"FirstDiskSerial", "ListNetworkAdapters"}},
-      {"query fails", kWindows7,
+      {"query fails",
+       kWindows7,
        [](FakePlatform& p) {
          p.wmiDiskQueried = false;
          p.wmiDiskSerial = "WINEHDISK";
        },
-       kWmiGroup, {"FirstDiskSerial", "ListNetworkAdapters"}},
+       kWmiGroup,
+       {"FirstDiskSerial", "ListNetworkAdapters"}},
   });
 }
 

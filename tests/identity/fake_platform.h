@@ -35,16 +35,20 @@ inline IfTableBuffer MakeIfTable(const std::vector<IfRowSpec>& rows, std::option
     const IfRowSpec& wanted = rows[i];
     StoreU32(row + if_row::kIndex, wanted.index);
     StoreU32(row + if_row::kType, wanted.type);
-    StoreU32(row + if_row::kPhysAddrLen, wanted.addressLength ? *wanted.addressLength : static_cast<uint32_t>(wanted.address.size()));
-    std::copy_n(wanted.address.begin(), std::min(wanted.address.size(), if_row::kPhysAddrSize), row + if_row::kPhysAddr);
+    StoreU32(row + if_row::kPhysAddrLen,
+             wanted.addressLength ? *wanted.addressLength : static_cast<uint32_t>(wanted.address.size()));
+    std::copy_n(wanted.address.begin(), std::min(wanted.address.size(), if_row::kPhysAddrSize),
+                row + if_row::kPhysAddr);
     StoreU32(row + if_row::kDescrLen,
              wanted.descriptionLength ? *wanted.descriptionLength : static_cast<uint32_t>(wanted.description.size()));
-    std::copy_n(wanted.description.begin(), std::min(wanted.description.size(), if_row::kDescrSize), row + if_row::kDescr);
+    std::copy_n(wanted.description.begin(), std::min(wanted.description.size(), if_row::kDescrSize),
+                row + if_row::kDescr);
   }
   return table;
 }
 
-inline AdapterRecord MakeAdapter(uint32_t index, uint32_t type, std::vector<uint8_t> address, const std::string& description) {
+inline AdapterRecord MakeAdapter(uint32_t index, uint32_t type, std::vector<uint8_t> address,
+                                 const std::string& description) {
   AdapterRecord adapter;
   adapter.index = index;
   adapter.type = type;
@@ -143,7 +147,8 @@ class FakePlatform : public IdentityPlatform,
 inline StorageDescriptorBuffer MakeDescriptor(uint32_t offset, const std::string& serial = std::string()) {
   StorageDescriptorBuffer buffer{};
   if (offset < kStorageDescriptorBufferSize) {
-    std::copy_n(serial.begin(), std::min<size_t>(serial.size(), kStorageDescriptorBufferSize - offset), buffer.bytes + offset);
+    std::copy_n(serial.begin(), std::min<size_t>(serial.size(), kStorageDescriptorBufferSize - offset),
+                buffer.bytes + offset);
   }
   // Written last: the offset field is part of the descriptor, as on a device.
   StoreU32(buffer.bytes + kSerialNumberOffsetField, offset);

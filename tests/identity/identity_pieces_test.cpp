@@ -97,8 +97,7 @@ TEST(ComputeIdentity, DiskPartFoldsEvenThenOddBytes) {
   const Row rows[] = {
       {"AB", Windows7(kAddress, "AB"), "00112233445503264142", "00:11:22:33:44:55:"},
       {"abc", Windows7(kAddress, "abc"), "0011223344550326C462", "00:11:22:33:44:55:"},
-      {"sums wrap at 256", Windows7(kAddress, Bytes({0xFF, 0xFF, 0x02})), "001122334455032601FF",
-       "00:11:22:33:44:55:"},
+      {"sums wrap at 256", Windows7(kAddress, Bytes({0xFF, 0xFF, 0x02})), "001122334455032601FF", "00:11:22:33:44:55:"},
       {"signed decimal text of a media ID",
        [](FakePlatform& p) {
          p.version = {4, 10, 1};

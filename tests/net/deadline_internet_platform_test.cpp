@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "fake_internet_platform.h"
 #include "net/exchange_deadline.h"
 #include "net/server_request.h"
-#include "fake_internet_platform.h"
 
 namespace stagewell::net {
 namespace {

@@ -19,12 +19,12 @@ class FakeInternetPlatform : public InternetPlatform {
   bool splitOk = true;
   UrlParts parts{true, "service.example", 80, "/iqor/NewWA.dll?x=1"};
   bool connectOk = true, openOk = true, headersOk = true, statusOk = true;
-  int failingSend = 0;            // 1-based number of the send that fails; 0: none
+  int failingSend = 0;  // 1-based number of the send that fails; 0: none
   std::deque<uint32_t> statuses{200};
   bool dialogRetries = false;
   std::string body;
-  size_t maxPiece = 1000;        // the body is handed out in pieces of at most this size
-  bool readFailsAtEnd = false;   // the read after the body fails instead of returning 0
+  size_t maxPiece = 1000;       // the body is handed out in pieces of at most this size
+  bool readFailsAtEnd = false;  // the read after the body fails instead of returning 0
 
   // Record.
   std::vector<std::string> calls;

@@ -86,13 +86,30 @@ TEST(ServerRequestSend, OutcomeOfEachStatusAndFailure) {
       {"404 is a response", [](auto& p) { p.statuses = {404}; }, true, head + "send | status"},
       {"500 is a response", [](auto& p) { p.statuses = {500}; }, true, head + "send | status"},
       {"302 is a response", [](auto& p) { p.statuses = {302}; }, true, head + "send | status"},
-      {"401 answered by retry sends once more", [](auto& p) { p.statuses = {401, 200}; p.dialogRetries = true; },
+      {"401 answered by retry sends once more",
+       [](auto& p) {
+         p.statuses = {401, 200};
+         p.dialogRetries = true;
+       },
        true, head + "send | status | dialog | send | status"},
-      {"second 401 is a response", [](auto& p) { p.statuses = {401, 401}; p.dialogRetries = true; },
+      {"second 401 is a response",
+       [](auto& p) {
+         p.statuses = {401, 401};
+         p.dialogRetries = true;
+       },
        true, head + "send | status | dialog | send | status"},
-      {"401 cancelled", [](auto& p) { p.statuses = {401}; p.dialogRetries = false; },
+      {"401 cancelled",
+       [](auto& p) {
+         p.statuses = {401};
+         p.dialogRetries = false;
+       },
        false, head + "send | status | dialog"},
-      {"retry fails to send", [](auto& p) { p.statuses = {401}; p.dialogRetries = true; p.failingSend = 2; },
+      {"retry fails to send",
+       [](auto& p) {
+         p.statuses = {401};
+         p.dialogRetries = true;
+         p.failingSend = 2;
+       },
        false, head + "send | status | dialog | send"},
       {"library missing: no box, no connection", [](auto& p) { p.loadOk = false; }, false, ""},
       {"cannot split", [](auto& p) { p.splitOk = false; }, false, "split | bad-url-box"},
@@ -103,7 +120,11 @@ TEST(ServerRequestSend, OutcomeOfEachStatusAndFailure) {
       {"send fails (refused, time-out)", [](auto& p) { p.failingSend = 1; }, false, head + "send"},
       {"status unreadable", [](auto& p) { p.statusOk = false; }, false, head + "send | status"},
       {"status 0: closed before a status line", [](auto& p) { p.statuses = {0}; }, false, head + "send | status"},
-      {"retry closed before a status line", [](auto& p) { p.statuses = {401, 0}; p.dialogRetries = true; },
+      {"retry closed before a status line",
+       [](auto& p) {
+         p.statuses = {401, 0};
+         p.dialogRetries = true;
+       },
        false, head + "send | status | dialog | send | status"},
   };
   for (const auto& row : rows) {
@@ -149,7 +170,8 @@ TEST(ServerRequestReadReply, ReadsTheFirstLine) {
       {"line across several pieces", long300 + "\r\nnext", 1000, long300 + "\r"},
       {"line feed right after a full piece", exact127 + "\nnext", 1000, exact127},
       {"platform hands out one byte at a time", "ab\ncd", 1, "ab"},
-      {"Windows-1255 and zero bytes unchanged", std::string("\xE0\xE1\xFA\x00z\n", 6), 1000, std::string("\xE0\xE1\xFA\x00z", 5)},
+      {"Windows-1255 and zero bytes unchanged", std::string("\xE0\xE1\xFA\x00z\n", 6), 1000,
+       std::string("\xE0\xE1\xFA\x00z", 5)},
   };
   for (const auto& row : rows) {
     FakeInternetPlatform platform;

@@ -81,12 +81,10 @@ void ReportBox(HWND box, const std::vector<HWND>& windows, const Options& option
                 ",\"wait_visible\":%s,\"exstyle\":%lu,\"text_style\":%lu,\"alignment\":\"%s\",\"ms\":%.1f}",
                 VisibleWaitWindow(windows) ? "true" : "false",
                 static_cast<unsigned long>(GetWindowLongW(box, GWL_EXSTYLE)),
-                static_cast<unsigned long>(GetWindowLongW(textControl, GWL_STYLE)), TextAlignment(textControl),
-                seenMs);
+                static_cast<unsigned long>(GetWindowLongW(textControl, GWL_STYLE)), TextAlignment(textControl), seenMs);
   const std::string icon = IdentifyBoxIcon(box);
-  Emit("{\"event\":\"box\",\"title\":" + JsonString(WindowText(box)) +
-       ",\"text\":" + JsonString(WindowText(textControl)) + ",\"icon\":\"" + icon + "\",\"rect\":" + JsonRect(box) +
-       numbers);
+  Emit("{\"event\":\"box\",\"title\":" + JsonString(WindowText(box)) + ",\"text\":" +
+       JsonString(WindowText(textControl)) + ",\"icon\":\"" + icon + "\",\"rect\":" + JsonRect(box) + numbers);
   if (options.holdMs) Sleep(options.holdMs);
   Press(box, IDOK);
   lastOk = LastOk{ElapsedMs(), false};
@@ -94,8 +92,8 @@ void ReportBox(HWND box, const std::vector<HWND>& windows, const Options& option
 
 void AnswerAuth(HWND dialog, const Options& options) {
   std::vector<HWND> edits = EditControls(dialog);
-  Emit("{\"event\":\"auth\",\"title\":" + JsonString(WindowText(dialog)) + ",\"edits\":" +
-       std::to_string(edits.size()) + "}");
+  Emit("{\"event\":\"auth\",\"title\":" + JsonString(WindowText(dialog)) +
+       ",\"edits\":" + std::to_string(edits.size()) + "}");
   if (options.cancelAuth || !options.answerAuth || edits.size() < 2) {
     Press(dialog, IDCANCEL);
     return;
@@ -116,8 +114,7 @@ void Inspect(std::set<HWND>& handled, const Options& options, bool& waitSeen, La
     char line[64];
     std::snprintf(line, sizeof line, ",\"ms\":%.1f}", ElapsedMs());
     Emit("{\"event\":\"wait\",\"title\":" + JsonString(WindowText(wait)) +
-         ",\"text\":" + JsonString(WindowText(GetDlgItem(wait, IDC_WAIT_TEXT))) + ",\"rect\":" + JsonRect(wait) +
-         line);
+         ",\"text\":" + JsonString(WindowText(GetDlgItem(wait, IDC_WAIT_TEXT))) + ",\"rect\":" + JsonRect(wait) + line);
     if (options.holdMs) Sleep(options.holdMs);
   }
   for (HWND window : windows) {
@@ -209,8 +206,10 @@ int main() {
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   Options options;
   if (!argv || !ParseOptions(argc, argv, options)) {
-    std::fputs("usage: box_driver [--timeout MS] [--hold MS] [--exit-grace MS] [--no-watch] "
-               "[--user U --password P | --cancel-auth] [--out FILE] -- program [args]\n", stderr);
+    std::fputs(
+        "usage: box_driver [--timeout MS] [--hold MS] [--exit-grace MS] [--no-watch] "
+        "[--user U --password P | --cancel-auth] [--out FILE] -- program [args]\n",
+        stderr);
     return 2;
   }
   FILE* out = stdout;

@@ -18,10 +18,10 @@ struct Candidate {
   const char* name;
   WORD id;
 };
-const Candidate kCandidates[] = {{"error", 32513},  // IDI_HAND
+const Candidate kCandidates[] = {{"error", 32513},        // IDI_HAND
                                  {"information", 32516},  // IDI_ASTERISK
-                                 {"warning", 32515},  // IDI_EXCLAMATION
-                                 {"question", 32514}};  // IDI_QUESTION
+                                 {"warning", 32515},      // IDI_EXCLAMATION
+                                 {"question", 32514}};    // IDI_QUESTION
 
 using Pixels = std::vector<uint32_t>;
 

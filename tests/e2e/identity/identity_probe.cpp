@@ -12,8 +12,8 @@ int main(int argc, char** argv) {
   CMachineIdentity identity(*platform);
   const bool result = identity.ComputeIdentity();
   const std::string report = std::string("result=") + (result ? "1" : "0") + "\nidentity=" + identity.Identity() +
-                             "\naddress=" + identity.AddressText() + "\nmajor=" +
-                             std::to_string(identity.MajorVersion()) + "\n";
+                             "\naddress=" + identity.AddressText() +
+                             "\nmajor=" + std::to_string(identity.MajorVersion()) + "\n";
   std::fputs(report.c_str(), stdout);
   if (argc > 1) {
     FILE* out = std::fopen(argv[1], "wb");

@@ -38,15 +38,19 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool hasValue = i + 1 < argc;
-    if (arg == "--url-hex" && hasValue) url = FromHex(argv[++i]);
-    else if (arg == "--connect-timeout" && hasValue) connectMs = std::strtoul(argv[++i], nullptr, 10);
-    else if (arg == "--receive-timeout" && hasValue) receiveMs = std::strtoul(argv[++i], nullptr, 10);
-    else if (arg == "--out" && hasValue) outPath = argv[++i];
-    else url = arg;
+    if (arg == "--url-hex" && hasValue)
+      url = FromHex(argv[++i]);
+    else if (arg == "--connect-timeout" && hasValue)
+      connectMs = std::strtoul(argv[++i], nullptr, 10);
+    else if (arg == "--receive-timeout" && hasValue)
+      receiveMs = std::strtoul(argv[++i], nullptr, 10);
+    else if (arg == "--out" && hasValue)
+      outPath = argv[++i];
+    else
+      url = arg;
   }
   if (outPath.empty()) {
-    std::fputs("usage: net_probe (URL | --url-hex HEX) --connect-timeout MS --receive-timeout MS --out FILE\n",
-               stderr);
+    std::fputs("usage: net_probe (URL | --url-hex HEX) --connect-timeout MS --receive-timeout MS --out FILE\n", stderr);
     return 2;
   }
 
