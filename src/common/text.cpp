@@ -14,7 +14,7 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     result += to;
     start = hit + from.size();
   }
-  result.append(text, start, std::string::npos);
+  result.append(text, start);
   text.swap(result);
 }
 

@@ -14,7 +14,7 @@ constexpr uint8_t kNotDigit = 0xFF;
 struct DigitTable {
   uint8_t value[256];
   constexpr DigitTable() : value() {
-    for (int c = 0; c < 256; ++c) value[c] = kNotDigit;
+    for (uint8_t& digit : value) digit = kNotDigit;
     for (int d = 0; d < 10; ++d) value['0' + d] = static_cast<uint8_t>(d);
     for (int d = 0; d < 6; ++d) {
       value['A' + d] = static_cast<uint8_t>(10 + d);
@@ -49,7 +49,7 @@ std::string SegmentFromSealedText(const std::string& sealedText) { return kItemM
 
 std::string EncodeHex(const uint8_t* bytes, size_t count) {
   std::string text(3 * count, kItemMark);
-  char* out = &text[0];
+  char* out = text.data();
   for (size_t i = 0; i < count; ++i, out += 3) {
     out[1] = kDigits[bytes[i] >> 4];
     out[2] = kDigits[bytes[i] & 0x0F];

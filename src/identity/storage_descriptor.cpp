@@ -9,7 +9,8 @@ namespace stagewell::identity {
 
 std::string SerialFromDescriptor(const StorageDescriptorBuffer& buffer) {
   const uint32_t offset = LoadLittleEndian32(buffer.bytes + kSerialNumberOffsetField);
-  if (offset == kNoSerialNumber || offset >= kStorageDescriptorBufferSize) return std::string();
+  static_assert(kNoSerialNumber >= kStorageDescriptorBufferSize, "the bound also refuses the no-serial mark");
+  if (offset >= kStorageDescriptorBufferSize) return std::string();
   // At most 1023 bytes: the copy always keeps room for its terminating zero.
   const uint8_t* start = buffer.bytes + offset;
   const uint8_t* limit =

@@ -12,7 +12,7 @@
 namespace stagewell::net {
 
 // An endless reply line must not exhaust memory; a sealed reply is far shorter.
-constexpr size_t kMaxReplyLine = 64 * 1024;
+constexpr size_t kMaxReplyLine = size_t{64} * 1024;
 
 class CServerRequest {
  public:

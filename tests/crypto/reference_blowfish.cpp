@@ -24,7 +24,7 @@ Bytes ReferenceEcb(const Bytes& key, const Bytes& blocks, int direction) {
 }  // namespace
 
 Bytes ReverseHalves(Bytes bytes) {
-  for (size_t k = 0; k + 4 <= bytes.size(); k += 4) std::reverse(bytes.begin() + k, bytes.begin() + k + 4);
+  for (size_t k = 0; k + 4 <= bytes.size(); k += 4) std::reverse(bytes.data() + k, bytes.data() + k + 4);
   return bytes;
 }
 

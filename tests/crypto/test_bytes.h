@@ -38,11 +38,11 @@ inline Bytes FromHex(const std::string& digits) {
 inline ::testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected) {
   if (actual == expected) return ::testing::AssertionSuccess();
   const size_t common = std::min(actual.size(), expected.size());
-  const size_t at = static_cast<size_t>(std::mismatch(actual.begin(), actual.begin() + common, expected.begin()).first -
-                                        actual.begin());
+  const size_t at =
+      static_cast<size_t>(std::mismatch(actual.data(), actual.data() + common, expected.data()).first - actual.data());
   const size_t block = at / 8 * 8;
   auto slice = [block](const Bytes& bytes) {
-    return Bytes(bytes.begin() + std::min(block, bytes.size()), bytes.begin() + std::min(block + 8, bytes.size()));
+    return Bytes(bytes.data() + std::min(block, bytes.size()), bytes.data() + std::min(block + 8, bytes.size()));
   };
   return ::testing::AssertionFailure() << actual.size() << " bytes against " << expected.size()
                                        << ", first difference at byte " << at << ": block at " << block << " is "

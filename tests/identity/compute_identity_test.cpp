@@ -17,8 +17,10 @@ using testing::MakeIfTable;
 const std::vector<uint8_t> kAddress = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
 
 std::vector<std::string> AllDrives() {
+  constexpr int kDrives = 16;
   std::vector<std::string> calls;
-  for (int drive = 0; drive < 16; ++drive) calls.push_back("PhysicalDrive" + std::to_string(drive));
+  calls.reserve(kDrives);
+  for (int drive = 0; drive < kDrives; ++drive) calls.push_back("PhysicalDrive" + std::to_string(drive));
   return calls;
 }
 

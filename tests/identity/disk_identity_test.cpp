@@ -73,6 +73,7 @@ const char kWmiGroup[] = "034D";
 
 std::vector<std::string> Drives(int count) {
   std::vector<std::string> calls;
+  calls.reserve(static_cast<size_t>(count));
   for (int drive = 0; drive < count; ++drive) calls.push_back("PhysicalDrive" + std::to_string(drive));
   return calls;
 }

@@ -25,7 +25,7 @@ std::string Bytes(std::initializer_list<int> values) {
 
 // Windows 7: the adapter list gives the address, the WMI disk the serial text.
 std::function<void(FakePlatform&)> Windows7(std::vector<uint8_t> address, std::string diskSerial) {
-  return [=](FakePlatform& p) {
+  return [address = std::move(address), diskSerial = std::move(diskSerial)](FakePlatform& p) {
     p.adapters = {MakeAdapter(2, 6, address, "abc")};
     p.wmiDiskSerial = diskSerial;
   };

@@ -186,7 +186,7 @@ TEST(ServerRequestReadReply, ReadsTheFirstLine) {
 
 TEST(ServerRequestReadReply, ReadsInPiecesOf127) {
   FakeInternetPlatform platform;
-  platform.body = std::string(127 * 3, 'x');
+  platform.body = std::string(size_t{127} * 3, 'x');
   CServerRequest request(platform);
   std::string line;
   request.ReadReply(line);
@@ -206,7 +206,7 @@ TEST(ServerRequestReadReply, FailedReadEndsTheLine) {
 
 TEST(ServerRequestReadReply, EndlessLineIsBounded) {
   FakeInternetPlatform platform;
-  platform.body = std::string(3 * 1024 * 1024, 'F') + "\n";
+  platform.body = std::string(size_t{3} * 1024 * 1024, 'F') + "\n";
   CServerRequest request(platform);
   std::string line;
   request.ReadReply(line);
