@@ -31,8 +31,11 @@ REFUSAL_CASES = [
     ("no RepDirectory", with_values(RepDirectory=None), r"C:\Ledgora\Ldg.exe", boxes.REPDIRECTORY_MISSING, False),
     ("no LEDGDOCDIR", with_values(Directories__LEDGDOCDIR=None), r"C:\Ledgora\Ldg.exe",
      boxes.LEDGDOCDIR_MISSING, False),
+    ("empty LEDGDOCDIR", with_values(Directories__LEDGDOCDIR=""), r"C:\Ledgora\Ldg.exe",
+     boxes.LEDGDOCDIR_MISSING, False),
     ("empty DatabaseInfo", with_values(DatabaseInfo=""), r"C:\Ledgora\Ldg.exe", boxes.DATABASEINFO_MISSING, False),
     ("no ID", with_values(ID=None), r"C:\Ledgora\Ldg.exe", boxes.ID_MISSING, False),
+    ("empty ID", with_values(ID=""), r"C:\Ledgora\Ldg.exe", boxes.ID_MISSING, False),
     # The value buffer holds 260 bytes, the terminating zero included.
     ("ID of 260 characters", with_values(ID="7" * 260), r"C:\Ledgora\Ldg.exe", boxes.ID_MISSING, False),
     ("edition 2014b", with_values(Version="2014b 55"), r"C:\Ledgora\Ldg.exe", boxes.EDITION_TOO_OLD, False),
