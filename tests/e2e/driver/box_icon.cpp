@@ -28,7 +28,7 @@ using Pixels = std::vector<uint32_t>;
 // A 32-bit top-down DIB section in a memory DC, released with the object.
 class Canvas {
  public:
-  Canvas(int width, int height) : width_(width), height_(height) {
+  Canvas(int width, int height) : m_width(width), m_height(height) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -36,32 +36,32 @@ class Canvas {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-    if (bitmap_) previous_ = SelectObject(dc_, bitmap_);
+    m_dc = CreateCompatibleDC(nullptr);
+    m_bitmap = CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, &m_bits, nullptr, 0);
+    if (m_bitmap) m_previous = SelectObject(m_dc, m_bitmap);
   }
   ~Canvas() {
-    if (previous_) SelectObject(dc_, previous_);
-    if (bitmap_) DeleteObject(bitmap_);
-    if (dc_) DeleteDC(dc_);
+    if (m_previous) SelectObject(m_dc, m_previous);
+    if (m_bitmap) DeleteObject(m_bitmap);
+    if (m_dc) DeleteDC(m_dc);
   }
   Canvas(const Canvas&) = delete;
   Canvas& operator=(const Canvas&) = delete;
 
-  bool ok() const { return bits_ != nullptr; }
-  HDC dc() const { return dc_; }
+  bool ok() const { return m_bits != nullptr; }
+  HDC dc() const { return m_dc; }
   Pixels pixels() const {
     GdiFlush();
-    const uint32_t* p = static_cast<const uint32_t*>(bits_);
-    return Pixels(p, p + static_cast<size_t>(width_) * static_cast<size_t>(height_));
+    const uint32_t* p = static_cast<const uint32_t*>(m_bits);
+    return Pixels(p, p + static_cast<size_t>(m_width) * static_cast<size_t>(m_height));
   }
 
  private:
-  int width_, height_;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ previous_ = nullptr;
-  void* bits_ = nullptr;
+  int m_width, m_height;
+  HDC m_dc = nullptr;
+  HBITMAP m_bitmap = nullptr;
+  HGDIOBJ m_previous = nullptr;
+  void* m_bits = nullptr;
 };
 
 Pixels DrawIconOn(HICON icon, int width, int height, COLORREF background) {

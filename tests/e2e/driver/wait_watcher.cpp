@@ -20,65 +20,65 @@ class Stretch {
     DWORD_PTR ignored = 0;
     const bool answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kProbeTimeoutMs, &ignored) != 0;
     const double end = ElapsedMs();
-    ++probes_;
-    if (unansweredSince_ < 0) unansweredSince_ = start;
+    ++m_probes;
+    if (m_unansweredSince < 0) m_unansweredSince = start;
     if (answered) {
-      ++answered_;
+      ++m_answered;
       Longest(end);
-      unansweredSince_ = -1;
+      m_unansweredSince = -1;
     } else {
-      lastFailure_ = end;
+      m_lastFailure = end;
     }
   }
 
   // The window went away (or the watch ended) while a probe was unanswered.
   void End() {
-    if (unansweredSince_ >= 0) Longest(lastFailure_);
+    if (m_unansweredSince >= 0) Longest(m_lastFailure);
   }
 
   void Report() const {
     char line[160];
     std::snprintf(line, sizeof line,
                   "{\"event\":\"responsiveness\",\"longest_stall_ms\":%.1f,\"probes\":%d,\"answered\":%d,\"ms\":%.1f}",
-                  longest_, probes_, answered_, ElapsedMs());
+                  m_longest, m_probes, m_answered, ElapsedMs());
     Emit(line);
   }
 
-  bool Seen() const { return probes_ > 0; }
+  bool Seen() const { return m_probes > 0; }
 
  private:
   void Longest(double until) {
-    if (until - unansweredSince_ > longest_) longest_ = until - unansweredSince_;
+    if (until - m_unansweredSince > m_longest) m_longest = until - m_unansweredSince;
   }
 
-  double longest_ = 0;
-  double unansweredSince_ = -1;
-  double lastFailure_ = 0;
-  int probes_ = 0;
-  int answered_ = 0;
+  double m_longest = 0;
+  double m_unansweredSince = -1;
+  double m_lastFailure = 0;
+  int m_probes = 0;
+  int m_answered = 0;
 };
 
 }  // namespace
 
-WaitWatcher::WaitWatcher() : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+WaitWatcher::WaitWatcher() : m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 WaitWatcher::~WaitWatcher() {
   Stop();
-  if (stop_) CloseHandle(stop_);
+  if (m_stop) CloseHandle(m_stop);
 }
 
 bool WaitWatcher::Start() {
-  if (!stop_) return false;
-  thread_ = CreateThread(nullptr, 0, Main, this, 0, nullptr);
-  return thread_ != nullptr;
+  if (!m_stop) return false;
+  m_thread = CreateThread(nullptr, 0, Main, this, 0, nullptr);
+  return m_thread != nullptr;
 }
 
 void WaitWatcher::Stop() {
-  if (!thread_) return;
-  SetEvent(stop_);
-  WaitForSingleObject(thread_, INFINITE);
-  CloseHandle(thread_);
-  thread_ = nullptr;
+  if (!m_thread) return;
+  SetEvent(m_stop);
+  WaitForSingleObject(m_thread, INFINITE);
+  CloseHandle(m_thread);
+  m_thread = nullptr;
 }
 
 DWORD WINAPI WaitWatcher::Main(void* self) {
@@ -89,7 +89,7 @@ DWORD WINAPI WaitWatcher::Main(void* self) {
 void WaitWatcher::Watch() {
   Stretch stretch;
   HWND watched = nullptr;
-  while (WaitForSingleObject(stop_, kProbeIntervalMs) == WAIT_TIMEOUT) {
+  while (WaitForSingleObject(m_stop, kProbeIntervalMs) == WAIT_TIMEOUT) {
     HWND wait = WaitWindow(ChildTopLevelWindows());
     if (watched && wait != watched) {
       stretch.End();

@@ -22,8 +22,8 @@ class WaitWatcher {
   static DWORD WINAPI Main(void* self);
   void Watch();
 
-  HANDLE stop_ = nullptr;
-  HANDLE thread_ = nullptr;
+  HANDLE m_stop = nullptr;
+  HANDLE m_thread = nullptr;
 };
 
 }  // namespace box_driver
