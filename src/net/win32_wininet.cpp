@@ -12,16 +12,10 @@ bool Bind(HMODULE module, const char* name, Function& entry) {
   return entry != nullptr;
 }
 
-bool BindAll(HMODULE module, Entries& e) {
-  return Bind(module, "InternetOpenA", e.InternetOpenA) && Bind(module, "InternetConnectA", e.InternetConnectA) &&
-         Bind(module, "InternetSetOptionA", e.InternetSetOptionA) &&
-         Bind(module, "InternetCanonicalizeUrlA", e.InternetCanonicalizeUrlA) &&
-         Bind(module, "InternetCrackUrlA", e.InternetCrackUrlA) &&
-         Bind(module, "HttpOpenRequestA", e.HttpOpenRequestA) &&
-         Bind(module, "HttpAddRequestHeadersA", e.HttpAddRequestHeadersA) &&
-         Bind(module, "HttpSendRequestA", e.HttpSendRequestA) && Bind(module, "HttpQueryInfoA", e.HttpQueryInfoA) &&
-         Bind(module, "InternetErrorDlg", e.InternetErrorDlg) && Bind(module, "InternetReadFile", e.InternetReadFile) &&
-         Bind(module, "InternetCloseHandle", e.InternetCloseHandle);
+bool BindAll(HMODULE module, Entries& entries) {
+#define STAGEWELL_WININET_BIND(name) &&Bind(module, #name, entries.name)
+  return true STAGEWELL_WININET_ENTRIES(STAGEWELL_WININET_BIND);
+#undef STAGEWELL_WININET_BIND
 }
 
 const Entries* LoadOnce() {

@@ -10,19 +10,26 @@
 
 namespace stagewell::net::wininet {
 
+// Every entry the program calls, named once: the table's members and the
+// names bound to them are both made from this list, so none can be left unbound.
+#define STAGEWELL_WININET_ENTRIES(ENTRY) \
+  ENTRY(InternetOpenA)                   \
+  ENTRY(InternetConnectA)                \
+  ENTRY(InternetSetOptionA)              \
+  ENTRY(InternetCanonicalizeUrlA)        \
+  ENTRY(InternetCrackUrlA)               \
+  ENTRY(HttpOpenRequestA)                \
+  ENTRY(HttpAddRequestHeadersA)          \
+  ENTRY(HttpSendRequestA)                \
+  ENTRY(HttpQueryInfoA)                  \
+  ENTRY(InternetErrorDlg)                \
+  ENTRY(InternetReadFile)                \
+  ENTRY(InternetCloseHandle)
+
 struct Entries {
-  decltype(&::InternetOpenA) InternetOpenA;
-  decltype(&::InternetConnectA) InternetConnectA;
-  decltype(&::InternetSetOptionA) InternetSetOptionA;
-  decltype(&::InternetCanonicalizeUrlA) InternetCanonicalizeUrlA;
-  decltype(&::InternetCrackUrlA) InternetCrackUrlA;
-  decltype(&::HttpOpenRequestA) HttpOpenRequestA;
-  decltype(&::HttpAddRequestHeadersA) HttpAddRequestHeadersA;
-  decltype(&::HttpSendRequestA) HttpSendRequestA;
-  decltype(&::HttpQueryInfoA) HttpQueryInfoA;
-  decltype(&::InternetErrorDlg) InternetErrorDlg;
-  decltype(&::InternetReadFile) InternetReadFile;
-  decltype(&::InternetCloseHandle) InternetCloseHandle;
+#define STAGEWELL_WININET_MEMBER(name) decltype(&::name) name = nullptr;
+  STAGEWELL_WININET_ENTRIES(STAGEWELL_WININET_MEMBER)
+#undef STAGEWELL_WININET_MEMBER
 };
 
 // The loaded entries, or null when the library or any entry is missing. The
