@@ -29,8 +29,9 @@ void CWaitDialog::Open(const char* text) {
   CentreOnDesktop(m_window.get());
   SetWindowTextW(m_window.get(), L"");
   SetDlgItemTextW(m_window.get(), IDC_WAIT_TEXT, win32::WideFromUtf8(text).c_str());
-  // The run pumps no messages until its final box; paint once now so the
-  // window shows its text rather than an empty frame.
+  // No messages are pumped while the record is read and checked (the exchange
+  // pumps them later); paint once now so the window shows its text rather
+  // than an empty frame.
   RedrawWindow(m_window.get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
