@@ -8,6 +8,8 @@ import sqlite3
 import subprocess
 import urllib.request
 
+from stagewell_harness import processes
+
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
 SCRIPT = os.path.join(ROOT, "tools", "service_double", "service_double.py")
 READY_SECONDS = 20
@@ -91,12 +93,7 @@ class ServiceDouble:
 
     def stop(self):
         if self.process:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=15)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+            processes.stop(self.process, 15)
             self.process.stdout.close()
             self.process = None
         if self._log:

@@ -14,6 +14,8 @@ import tempfile
 import threading
 import time
 
+from stagewell_harness import processes
+
 WINE = shutil.which("wine64") or shutil.which("wine") or "wine"
 WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver64"
 
@@ -109,12 +111,7 @@ class WineBed:
             self._wineserver("-w")
         finally:
             if self._xvfb:
-                self._xvfb.terminate()
-                try:
-                    self._xvfb.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    self._xvfb.kill()
-                    self._xvfb.wait()
+                processes.stop(self._xvfb, 10)
                 self._xvfb = None
 
     def __enter__(self):
