@@ -251,6 +251,17 @@ class ExchangeUnderWine(unittest.TestCase):
         self.assertEqual(boxes.look(result.boxes[1]), (boxes.IDENTITY_UNKNOWN.icon, boxes.IDENTITY_UNKNOWN.alignment))
         self.assertEqual(requests, [])
 
+    def test_without_wininet_the_run_ends_with_no_reply(self):
+        # WinINet is loaded at run time, so a system without it still starts the
+        # program, and the exchange ends as no reply: no other box, nothing sent.
+        self.bed.app_defaults("stagewell.exe", dll_overrides={"wininet": ""})
+        try:
+            result, requests = self.run_exe(dict(RECORD, Customer="545454"))
+        finally:
+            self.bed.app_defaults("stagewell.exe")
+        self.assertOneBox(result, boxes.NO_REPLY)
+        self.assertEqual(requests, [])
+
     def test_nothing_is_written(self):
         self.bed.reg_import(installation.reg_text(dict(RECORD, Customer="616161")))
         drive = installation.drive_c(self.bed)
