@@ -93,7 +93,9 @@ class RunUnderWine(unittest.TestCase):
                 self.assertEqual(refusals, [], name)
                 self.assertEqual(result.exit_code, 0)
 
-    def test_the_64_bit_exe_reads_the_32_bit_view(self):
+    def test_a_record_only_in_the_64_bit_view_is_not_found(self):
+        # The product writes the 32-bit view: the 32-bit exe reads it natively,
+        # the 64-bit exe asks for it.
         installation.remove_product_files(self.bed)
         installation.place_product_exe(self.bed, r"C:\Ledgora\Ldg.exe")
         self.bed.reg_import(installation.reg_text(installation.SAMPLE, installation.NATIVE_64_PRODUCT_KEY))
