@@ -9,7 +9,7 @@ unmanaged (no window manager under Xvfb), so a dismissed box vanishes at once.
 import json
 import os
 import queue
-import select
+import random
 import shutil
 import subprocess
 import tempfile
@@ -126,24 +126,30 @@ class WineBed:
         self.stop()
 
     def _start_xvfb(self):
-        # Xvfb picks a free display itself and writes its number to the pipe,
-        # so beds started side by side never race for one.
-        read_end, write_end = os.pipe()
-        try:
+        # Beds run side by side (one per exe): a display taken in the meantime
+        # makes Xvfb exit, and the next number is tried.
+        for _ in range(30):
+            number = random.randrange(100, 1000)
+            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
+                continue
             self._xvfb = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
-            os.close(write_end)
-            write_end = None
-            ready, _, _ = select.select([read_end], [], [], 20)
-            number = os.read(read_end, 32).decode().strip() if ready else ""
-        finally:
-            os.close(read_end)
-            if write_end is not None:
-                os.close(write_end)
-        if not number.isdigit():
-            raise RuntimeError("Xvfb did not start")
-        self.display = ":" + number
+                ["Xvfb", ":%d" % number, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if self._serves(":%d" % number):
+                self.display = ":%d" % number
+                return
+            processes.stop(self._xvfb, 10)
+            self._xvfb = None
+        raise RuntimeError("Xvfb did not start on any free display")
+
+    def _serves(self, display):
+        deadline = time.monotonic() + 20
+        while self._xvfb.poll() is None and time.monotonic() < deadline:
+            if subprocess.run(["xdpyinfo", "-display", display], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0:
+                return True
+            time.sleep(0.05)
+        return False
 
     def _wineserver(self, flag):
         subprocess.run([WINESERVER, flag], env=self.env, stdout=subprocess.DEVNULL,
