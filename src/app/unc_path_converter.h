@@ -45,9 +45,9 @@ class CUncPathConverter {
  public:
   // `productFolder` is the folder the product's Ldg.exe was found in. The
   // library is looked for beside the exe, there, in the system folder and in
-  // the Windows folder, and the first copy that loads is used. A product
-  // folder that is not an absolute path is skipped: it would be looked for
-  // relative to the current folder.
+  // the Windows folder; the first copy that loads with both entries is used.
+  // A product folder that is not an absolute path is skipped: it would be
+  // looked for relative to the current folder.
   CUncPathConverter(UncPlatform& platform, const std::string& productFolder);
   virtual ~CUncPathConverter() = default;
   CUncPathConverter(const CUncPathConverter&) = delete;
