@@ -312,7 +312,7 @@ class Handler(BaseHTTPRequestHandler):
         if self.server.delay_seconds:
             # A slow service, so the program's wait window can be seen.
             self.server.stopping.wait(self.server.delay_seconds)
-        record = {"mode": mode, "request_line": self._request_line(),
+        record = {"mode": mode, "received_at": time.time(), "request_line": self._request_line(),
                   "request_line_hex": self.raw_requestline.hex().upper(),
                   "headers": [[n, v] for n, v in self.headers.items()]}
         report, key = examine(self.command, path if path != MOVED_PATH else SERVICE_PATH, query,

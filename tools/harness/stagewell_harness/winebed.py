@@ -24,6 +24,7 @@ from stagewell_harness import processes
 # hands a 32-bit exe on to the 32-bit one.
 WINE = next((path for path in ("/usr/lib/wine/wine64", shutil.which("wine64")) if path and os.path.exists(path)),
             shutil.which("wine") or "wine")
+WINE32 = "/usr/lib/wine/wine"
 WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver64"
 # Under qemu-user, Wine's reservation of the 32-bit address space otherwise
 # breaks into some 65,000 mappings: about 55 s per process instead of 3 s.
@@ -98,6 +99,8 @@ class WineBed:
         elif self.display is None:
             self.display = os.environ.get("DISPLAY")
         self.env["DISPLAY"] = self.display
+        if self._lacks_32_bit_side():
+            shutil.rmtree(self.prefix)
         fresh = not os.path.exists(os.path.join(self.prefix, "system.reg"))
         os.makedirs(self.prefix, exist_ok=True)
         self._wineserver("-k")
@@ -109,6 +112,11 @@ class WineBed:
         self.reg_import('[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n')
         subprocess.Popen([WINESERVER, "-p"], env=self.env).wait(timeout=30)
         return self
+
+    def _lacks_32_bit_side(self):
+        """A prefix made before Wine's i386 half was installed cannot run the 32-bit exe."""
+        return (os.path.exists(os.path.join(self.prefix, "system.reg")) and os.path.exists(WINE32)
+                and not os.path.isdir(os.path.join(self.prefix, "drive_c", "windows", "syswow64")))
 
     def stop(self):
         try:
