@@ -24,7 +24,9 @@ class Run {
   bool Collect(InstallationRecord& r) {
     std::string project;
     if (!Read(kProductKey, "Project", project)) return ShowKeepingWait(kWrongLaunch);
-    if (!m_services.files.Exists(ParentFolder(project) + "\\Ldg.exe")) return ShowKeepingWait(kWrongLaunch);
+    // The product's folder, where the maker's path library may sit too.
+    const std::string productFolder = ParentFolder(project) + "\\";
+    if (!m_services.files.Exists(productFolder + "Ldg.exe")) return ShowKeepingWait(kWrongLaunch);
 
     r.customer = ReadCustomer(m_services.registry);
     if (r.customer.empty()) return Refuse(kCustomerMissing);
@@ -35,7 +37,7 @@ class Run {
     if (terminal == "1") return Refuse(kTerminalInstallation);
 
     if (!ReadNonEmpty(kProductKey, "RepDirectory", r.repDirectory)) return Refuse(kRepDirectoryMissing);
-    CUncPathConverter converter(m_services.unc);
+    CUncPathConverter converter(m_services.unc, productFolder);
     std::string network = converter.Convert(r.repDirectory);
     if (!network.empty()) r.repDirectory = network;
 

@@ -20,12 +20,22 @@ class UncLibrary {
   virtual uint16_t Convert(const std::string& path, std::string& converted) = 0;
 };
 
+// One folder the library is looked for in. The platform knows where the exe,
+// the system and Windows folders are; the product's folder comes from the
+// installation record and is named by `path`.
+struct UncLibraryFolder {
+  enum Kind { kExe, kProduct, kSystem, kWindows };
+  Kind kind;
+  std::string path;  // kProduct only: an absolute path
+};
+
 class UncPlatform {
  public:
   virtual ~UncPlatform() = default;
   virtual bool GetPlatformId(uint32_t& platformId) = 0;
-  // Null when the library cannot be loaded or lacks entry 1 or 2.
-  virtual std::unique_ptr<UncLibrary> Load(const char* libraryName, bool wide) = 0;
+  // Loads the library by its full path in `folder`, never by a search. Null
+  // when it is not there, cannot be loaded or lacks entry 1 or 2.
+  virtual std::unique_ptr<UncLibrary> Load(const UncLibraryFolder& folder, const char* libraryName, bool wide) = 0;
 };
 
 extern const char* const kNarrowUncLibrary;
@@ -33,7 +43,12 @@ extern const char* const kWideUncLibrary;
 
 class CUncPathConverter {
  public:
-  explicit CUncPathConverter(UncPlatform& platform);
+  // `productFolder` is the folder the product's Ldg.exe was found in. The
+  // library is looked for beside the exe, there, in the system folder and in
+  // the Windows folder; the first copy that loads with both entries is used.
+  // A product folder that is not an absolute path is skipped: it would be
+  // looked for relative to the current folder.
+  CUncPathConverter(UncPlatform& platform, const std::string& productFolder);
   virtual ~CUncPathConverter() = default;
   CUncPathConverter(const CUncPathConverter&) = delete;
   CUncPathConverter& operator=(const CUncPathConverter&) = delete;

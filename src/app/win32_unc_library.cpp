@@ -56,6 +56,22 @@ class Win32UncLibrary : public UncLibrary {
   WideConvert m_wide;
 };
 
+// Empty when the folder is unknown, which loads nothing.
+std::wstring FullPath(const UncLibraryFolder& folder, const std::wstring& name) {
+  switch (folder.kind) {
+    case UncLibraryFolder::kExe:
+      return win32::ExeFolderPath(name.c_str());
+    case UncLibraryFolder::kProduct:
+      // The record's text is in the ANSI code page, as Ldg.exe was looked up.
+      return win32::PathInFolder(win32::WideFromAnsi(folder.path), name.c_str());
+    case UncLibraryFolder::kSystem:
+      return win32::SystemFolderPath(name.c_str());
+    case UncLibraryFolder::kWindows:
+      return win32::WindowsFolderPath(name.c_str());
+  }
+  return {};
+}
+
 }  // namespace
 
 bool Win32UncPlatform::GetPlatformId(uint32_t& platformId) {
@@ -65,12 +81,8 @@ bool Win32UncPlatform::GetPlatformId(uint32_t& platformId) {
   return true;
 }
 
-std::unique_ptr<UncLibrary> Win32UncPlatform::Load(const char* libraryName, bool wide) {
-  // The library ships beside the exe; a system-wide copy is the fallback. The
-  // current folder and PATH are not searched.
-  const std::wstring name = win32::WideFromAnsi(libraryName);
-  win32::UniqueModule module = win32::LoadLibraryAt(win32::ExeFolderPath(name.c_str()));
-  if (!module) module = win32::LoadLibraryAt(win32::SystemFolderPath(name.c_str()));
+std::unique_ptr<UncLibrary> Win32UncPlatform::Load(const UncLibraryFolder& folder, const char* libraryName, bool wide) {
+  win32::UniqueModule module = win32::LoadLibraryAt(FullPath(folder, win32::WideFromAnsi(libraryName)));
   if (!win32::ProcAddress<FARPROC>(module.get(), MAKEINTRESOURCEA(kSecondEntry))) return nullptr;
   const char* convertEntry = MAKEINTRESOURCEA(kConvertEntry);
   NarrowConvert narrow = wide ? nullptr : win32::ProcAddress<NarrowConvert>(module.get(), convertEntry);

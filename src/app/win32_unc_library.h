@@ -1,5 +1,5 @@
-// The maker's path-conversion library on Win32: beside the exe, else in the
-// system folder, and nowhere else.
+// The maker's path-conversion library on Win32, loaded by full path from the
+// folder it is asked for.
 #pragma once
 
 #include "app/unc_path_converter.h"
@@ -9,7 +9,7 @@ namespace stagewell::app {
 class Win32UncPlatform : public UncPlatform {
  public:
   bool GetPlatformId(uint32_t& platformId) override;
-  std::unique_ptr<UncLibrary> Load(const char* libraryName, bool wide) override;
+  std::unique_ptr<UncLibrary> Load(const UncLibraryFolder& folder, const char* libraryName, bool wide) override;
 };
 
 }  // namespace stagewell::app

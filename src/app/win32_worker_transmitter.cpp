@@ -72,7 +72,7 @@ const BoxMessage& Win32WorkerTransmitter::Transmit(const InstallationRecord& rec
     // time-outs alone.
     return m_job->exchange.Transmit(m_job->record);
   }
-  reference.release();  // now the worker's
+  static_cast<void>(reference.release());  // now the worker's, which deletes it
   return WaitForWorker();
 }
 

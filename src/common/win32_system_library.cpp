@@ -24,13 +24,24 @@ std::wstring ReadPath(Read read) {
   return {};
 }
 
-std::wstring Join(std::wstring folder, const wchar_t* name) {
-  if (folder.empty()) return {};
-  if (folder.back() != L'\\') folder += L'\\';
-  return folder + name;
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// "X:\..." or "\\server\...". A relative path would be resolved against the
+// current folder, and LOAD_WITH_ALTERED_SEARCH_PATH leaves its search undefined.
+bool IsFullPath(const std::wstring& path) {
+  if (path.size() < 3) return false;
+  const wchar_t drive = path[0];
+  const bool letter = (drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z');
+  return (letter && path[1] == L':' && IsSeparator(path[2])) || (IsSeparator(path[0]) && IsSeparator(path[1]));
 }
 
 }  // namespace
+
+std::wstring PathInFolder(std::wstring folder, const wchar_t* name) {
+  if (folder.empty()) return {};
+  if (!IsSeparator(folder.back())) folder += L'\\';
+  return folder + name;
+}
 
 void RestrictDllSearch() {
   // Looked up at run time: Windows 7 gained the first with an update, XP the
@@ -44,7 +55,14 @@ void RestrictDllSearch() {
 }
 
 std::wstring SystemFolderPath(const wchar_t* name) {
-  return Join(ReadPath([](wchar_t* buffer, UINT size) { return GetSystemDirectoryW(buffer, size); }), name);
+  return PathInFolder(ReadPath([](wchar_t* buffer, UINT size) { return GetSystemDirectoryW(buffer, size); }), name);
+}
+
+std::wstring WindowsFolderPath(const wchar_t* name) {
+  // Not GetWindowsDirectory: under Terminal Services it can give a private
+  // folder of the user's instead of the system's.
+  return PathInFolder(ReadPath([](wchar_t* buffer, UINT size) { return GetSystemWindowsDirectoryW(buffer, size); }),
+                      name);
 }
 
 std::wstring ExeFolderPath(const wchar_t* name) {
@@ -54,11 +72,11 @@ std::wstring ExeFolderPath(const wchar_t* name) {
   });
   const size_t separator = exe.find_last_of(L"\\/");
   if (separator == std::wstring::npos) return {};
-  return Join(exe.substr(0, separator), name);
+  return PathInFolder(exe.substr(0, separator), name);
 }
 
 UniqueModule LoadLibraryAt(const std::wstring& path) {
-  if (path.empty()) return UniqueModule();
+  if (!IsFullPath(path)) return UniqueModule();
   return UniqueModule(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
 }
 

@@ -17,11 +17,15 @@ void RestrictDllSearch();
 
 // `name` in the system folder, or empty when the folder is unknown.
 std::wstring SystemFolderPath(const wchar_t* name);
+// `name` in the Windows folder shared by all users, or empty when unknown.
+std::wstring WindowsFolderPath(const wchar_t* name);
 // `name` beside the exe, or empty when the exe's path is unknown.
 std::wstring ExeFolderPath(const wchar_t* name);
+// `name` in `folder`, or empty when `folder` is.
+std::wstring PathInFolder(std::wstring folder, const wchar_t* name);
 
 // Loads the library at a full path; its dependencies are searched beside it
-// first. Null for an empty path.
+// first. Null for an empty or relative path.
 UniqueModule LoadLibraryAt(const std::wstring& path);
 // A system library by name, from the system folder only.
 UniqueModule LoadSystemLibrary(const wchar_t* name);

@@ -13,9 +13,11 @@ bool Bind(HMODULE module, const char* name, Function& entry) {
 }
 
 bool BindAll(HMODULE module, Entries& entries) {
-#define STAGEWELL_WININET_BIND(name) &&Bind(module, #name, entries.name)
-  return true STAGEWELL_WININET_ENTRIES(STAGEWELL_WININET_BIND);
+#define STAGEWELL_WININET_BIND(name) \
+  if (!Bind(module, #name, entries.name)) return false;
+  STAGEWELL_WININET_ENTRIES(STAGEWELL_WININET_BIND)
 #undef STAGEWELL_WININET_BIND
+  return true;
 }
 
 const Entries* LoadOnce() {

@@ -79,20 +79,25 @@ class FakeUncLibrary : public UncLibrary {
   std::string m_strOutput;
 };
 
+// Holds the library in the folders `holders` names. `loaded` lists every
+// folder looked in, in order: "exe", "product <path>", "system", "windows".
 class FakeUncPlatform : public UncPlatform {
  public:
   bool GetPlatformId(uint32_t& id) override {
     id = platformId;
     return versionKnown;
   }
-  std::unique_ptr<UncLibrary> Load(const char* name, bool wide) override {
-    loaded.push_back(std::string(name) + (wide ? " (wide)" : " (narrow)"));
-    if (!libraryPresent) return nullptr;
+  std::unique_ptr<UncLibrary> Load(const UncLibraryFolder& folder, const char* name, bool wide) override {
+    static const char* const kFolderNames[] = {"exe", "product", "system", "windows"};
+    std::string where = kFolderNames[folder.kind];
+    if (folder.kind == UncLibraryFolder::kProduct) where += " " + folder.path;
+    loaded.push_back(std::string(name) + (wide ? " (wide) " : " (narrow) ") + where);
+    if (holders.count(folder.kind) == 0) return nullptr;
     return std::make_unique<FakeUncLibrary>(result, output);
   }
   uint32_t platformId = kPlatformNt;
   bool versionKnown = true;
-  bool libraryPresent = false;
+  std::set<UncLibraryFolder::Kind> holders;
   uint16_t result = 1;
   std::string output;
   std::vector<std::string> loaded;

@@ -172,13 +172,13 @@ TEST(TransmissionRun, PassingRecordsAreSentAsTheProductWroteThem) {
        [](const InstallationRecord& r) { EXPECT_EQ(r.version, "2015a 55"); }},
       {"converted reports directory",
        [](RunFixture& f) {
-         f.unc.libraryPresent = true;
+         f.unc.holders = {UncLibraryFolder::kExe};
          f.unc.output = "\\\\SRV\\C\\Ledgora\\Reports";
        },
        [](const InstallationRecord& r) { EXPECT_EQ(r.repDirectory, "\\\\SRV\\C\\Ledgora\\Reports"); }},
       {"conversion gives nothing",
        [](RunFixture& f) {
-         f.unc.libraryPresent = true;
+         f.unc.holders = {UncLibraryFolder::kExe};
          f.unc.output = "";
        },
        [](const InstallationRecord& r) { EXPECT_EQ(r.repDirectory, "C:\\Ledgora\\Reports"); }},
@@ -205,12 +205,39 @@ TEST(TransmissionRun, WaitWindowShowsFirstAndClosesBeforeTheOutcomeBox) {
   EXPECT_EQ(f.journal.events, expected);
 }
 
-TEST(TransmissionRun, LooksForLdgExeInProjectsParentFolder) {
-  RunFixture f;
-  f.registry.Set(kProduct, "Project", "C:\\A\\B\\");
-  f.files.present = {"C:\\A\\Ldg.exe"};
-  EXPECT_EQ(f.Run(), &kAccepted);
-  EXPECT_EQ(f.files.looked_up, std::vector<std::string>{"C:\\A\\Ldg.exe"});
+// The path library is also looked for where Ldg.exe was found.
+TEST(TransmissionRun, LooksForLdgExeInProjectsParentFolderAndTheLibraryThere) {
+  struct Case {
+    const char* project;
+    const char* ldgExe;
+    const char* productFolderLooked;  // null: not looked in
+  } cases[] = {
+      {"C:\\A\\B\\", "C:\\A\\Ldg.exe", "C:\\A\\"},
+      {"C:\\A\\B", "C:\\A\\Ldg.exe", "C:\\A\\"},
+      {"C:\\Ledgora", "C:\\Ldg.exe", "C:\\"},
+      {"\\\\SRV\\Share\\Ledgora\\Prog", "\\\\SRV\\Share\\Ledgora\\Ldg.exe", "\\\\SRV\\Share\\Ledgora\\"},
+      // The root of the current drive, or a folder below the current one.
+      {"", "\\Ldg.exe", nullptr},
+      {"Ledgora\\Prog", "Ledgora\\Ldg.exe", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.project);
+    RunFixture f;
+    f.registry.Set(kProduct, "Project", c.project);
+    f.files.present = {c.ldgExe};
+    f.unc.holders = {UncLibraryFolder::kProduct};
+    f.unc.output = "\\\\SRV\\C\\Ledgora\\Reports";
+    EXPECT_EQ(f.Run(), &kAccepted);
+    EXPECT_EQ(f.files.looked_up, std::vector<std::string>{c.ldgExe});
+    ASSERT_EQ(f.transmitter.sent.size(), 1u);
+    if (c.productFolderLooked) {
+      EXPECT_EQ(f.unc.loaded.at(1), std::string("QorUncDllU.dll (wide) product ") + c.productFolderLooked);
+      EXPECT_EQ(f.transmitter.sent[0].repDirectory, "\\\\SRV\\C\\Ledgora\\Reports");
+    } else {
+      EXPECT_EQ(f.unc.loaded.size(), 3u);
+      EXPECT_EQ(f.transmitter.sent[0].repDirectory, "C:\\Ledgora\\Reports");
+    }
+  }
 }
 
 }  // namespace

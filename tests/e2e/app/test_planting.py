@@ -1,4 +1,5 @@
-"""Libraries planted where a download lands never load.
+"""Libraries planted where a download lands never load; the maker's path
+library is found where the product keeps it.
 
 Each marker DLL carries the name of a system library and leaves
 "<its path>.loaded" when loaded. The overrides ask for Windows' own load
@@ -59,6 +60,30 @@ class PlantedLibraries(unittest.TestCase):
         texts = [(box["title"], box["text"]) for box in result.boxes]
         assert texts == [boxes.ACCEPTED] and len(requests) == 1 and result.ended_after_ok, (result, requests)
         return requests[0]["envelope"]["identity"], requests[0]["fields"]["P2"]
+
+    def test_path_library_only_in_one_folder(self):
+        """The exe started from a downloads folder without the path library,
+        as STAGEWELL_EXE and STAGEWELL_UNC_DLL name them (either bitness)."""
+        library = os.environ["STAGEWELL_UNC_DLL"]
+        beside_exe = os.path.join(self.downloads, "QorUncDllU.dll")
+        os.unlink(beside_exe)
+        self.addCleanup(shutil.copy, library, beside_exe)
+        repdirectory = installation.SAMPLE["RepDirectory"]
+        converted = r"\\FILESRV\C" + repdirectory[2:]  # what the fixture library makes of C:\...
+        # The sample's Project is C:\Ledgora\Prog, so Ldg.exe is in C:\Ledgora.
+        cases = [
+            ("the product's folder", os.path.join(self.bed.drive_c(), "Ledgora"), converted),
+            ("the Windows folder", os.path.join(self.bed.drive_c(), "windows"), converted),
+            ("the current folder", self.elsewhere, repdirectory),
+        ]
+        for name, folder, expected in cases:
+            with self.subTest(name):
+                planted = shutil.copy(library, os.path.join(folder, "QorUncDllU.dll"))
+                try:
+                    _, reports = self.accepted_run(self.elsewhere)
+                finally:
+                    os.unlink(planted)
+                self.assertEqual(reports, expected)
 
     def test_planted_beside_the_exe_or_in_the_current_folder(self):
         self.assertEqual(len(PLANTED), 4, "the build makes the four marker DLLs")

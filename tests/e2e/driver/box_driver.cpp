@@ -224,7 +224,7 @@ int main() {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   std::wstring commandLine = options.commandLine;
-  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     Emit("{\"event\":\"error\",\"what\":\"CreateProcess\",\"code\":" + std::to_string(GetLastError()) + "}");
     return 3;
   }
