@@ -175,28 +175,41 @@ class ThroughTheProxy(SecureRun):
                 self.assertEqual([r["method"] for r in seen], [method], seen)
                 self.assertRegex(seen[0]["target"], target)
 
+    def transports(self):
+        """(name, exe, double) of the plain and the HTTPS exe."""
+        return [("http", self.exe, self.double), ("https", self.https_exe, self.https_double)]
+
     def test_proxy_credentials_from_the_dialog(self):
-        (result, requests), seen = self.proxied(True, lambda: self.run_exe(
-            self.exe, "202020", self.double, user=PROXY_USER, password=PROXY_PASSWORD))
-        self.assertEqual(len(result.auth_dialogs), 1, result)
-        self.assertIn("127.0.0.1:%d" % self.proxy.port, result.auth_dialogs[0]["texts"],
-                      "not the proxy's dialog")
-        self.assertOneBox(result, boxes.ACCEPTED)
-        self.assertAcceptedRequest(requests)
-        # The proxy saw the credentials on the retry, and only what it let
-        # through reached the service.
-        self.assertEqual([r["status"] for r in seen][-1], 200, seen)
-        self.assertTrue(seen[-1]["authorised"], seen)
-        self.assertIn(407, [r["status"] for r in seen])
+        for number, (name, exe, double) in enumerate(self.transports()):
+            with self.subTest(name):
+                (result, requests), seen = self.proxied(True, lambda: self.run_exe(
+                    exe, str(202020 + number), double, user=PROXY_USER, password=PROXY_PASSWORD))
+                self.assertEqual(len(result.auth_dialogs), 1, result)
+                self.assertIn("127.0.0.1:%d" % self.proxy.port, result.auth_dialogs[0]["texts"],
+                              "not the proxy's dialog")
+                self.assertOneBox(result, boxes.ACCEPTED)
+                self.assertAcceptedRequest(requests)
+                # The proxy saw the credentials on the retry, and only what it
+                # let through reached the service.
+                self.assertEqual(seen[-1]["status"], 200, seen)
+                self.assertTrue(seen[-1]["authorised"], seen)
+                self.assertIn(407, [r["status"] for r in seen])
 
-    def test_proxy_dialog_cancelled_is_no_reply_and_nothing_reaches_the_service(self):
-        (result, requests), seen = self.proxied(True, lambda: self.run_exe(
-            self.exe, "212121", self.double, cancel_auth=True))
-        self.assertEqual(len(result.auth_dialogs), 1, result)
-        self.assertOneBox(result, boxes.NO_REPLY)
-        self.assertEqual(requests, [])
-        self.assertTrue(seen and all(r["status"] == 407 for r in seen), seen)
-
+    def test_proxy_refused_is_no_reply_and_nothing_reaches_the_service(self):
+        answers = [
+            ("dialog cancelled", dict(cancel_auth=True)),
+            # The proxy refuses them again: no second dialog, and never the fault box.
+            ("wrong credentials", dict(user=PROXY_USER, password="not " + PROXY_PASSWORD)),
+        ]
+        cases = [(answer, transport) for answer in answers for transport in self.transports()]
+        for number, ((answer, options), (name, exe, double)) in enumerate(cases):
+            with self.subTest(answer=answer, transport=name):
+                (result, requests), seen = self.proxied(True, lambda: self.run_exe(
+                    exe, str(212120 + number), double, **options))
+                self.assertEqual(len(result.auth_dialogs), 1, result)
+                self.assertOneBox(result, boxes.NO_REPLY)
+                self.assertEqual(requests, [])
+                self.assertTrue(seen and all(r["status"] == 407 for r in seen), seen)
 
 if __name__ == "__main__":
     unittest.main()
