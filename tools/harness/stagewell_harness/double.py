@@ -29,8 +29,11 @@ wire = _load_wire()
 
 
 def port_of_host(host):
-    """The port of a host:port build setting (STAGEWELL_SERVICE_HOST)."""
-    return int(host.rsplit(":", 1)[1]) if ":" in host else 80
+    """The port of a [https://]host[:port] build setting (STAGEWELL_SERVICE_HOST)."""
+    secure = host.startswith("https://")
+    rest = host[len("https://"):] if secure else host
+    name, colon, port = rest.rpartition(":")
+    return int(port) if colon and not port.endswith("]") else (443 if secure else 80)
 
 
 def service_port_of_build(build_dir):
