@@ -17,7 +17,8 @@ class Authority:
     """A certificate authority in folder/NAME.{pem,key,der}."""
 
     def __init__(self, folder, name):
-        self.folder, self.name = folder, name
+        self.folder, self.name = os.path.abspath(folder), name
+        folder = self.folder
         self.pem = os.path.join(folder, name + ".pem")
         self.key = os.path.join(folder, name + ".key")
         self.der = os.path.join(folder, name + ".der")
