@@ -9,6 +9,7 @@ service name that only the proxy double resolves, plain and HTTPS.
 
 import os
 import re
+import shutil
 import unittest
 
 from stagewell_harness import boxes, installation, tls
@@ -21,6 +22,9 @@ HTTPS_PORT = port_of_host(os.environ["STAGEWELL_HTTPS_HOST"])
 PROXIED_NAME = service_name_of_host(os.environ["STAGEWELL_PROXIED_HOST"])
 PROXIED_HTTPS_NAME = service_name_of_host(os.environ["STAGEWELL_PROXIED_HTTPS_HOST"])
 PROXY_USER, PROXY_PASSWORD = "office", "pr0xy pass"
+# Markers named after the libraries WinINet loads for TLS; each leaves
+# "<its path>.loaded" when loaded.
+TLS_PLANTED = [path for path in os.environ.get("STAGEWELL_TLS_PLANTED_DLLS", "").split(",") if path]
 
 CERTIFICATE_INVALID = boxes.CERTIFICATE_INVALID
 REQUEST_LINE = (r"^GET /iqor/NewWA\.dll\?QOR_URL=[0-9A-F$]+&QOR_ENCR=[0-9A-F]{20}&Snozel=(0|[1-9]\d{0,2}) "
@@ -130,6 +134,28 @@ class Https(SecureRun):
                 self.assertOneBox(result, CERTIFICATE_INVALID)
                 self.assertEqual(requests, [], "the service received a request")
                 self.assertEqual(result.auth_dialogs, [], "a dialog offered to go on anyway")
+
+    def test_libraries_planted_beside_the_exe_never_load_for_tls(self):
+        # Windows' load order asked for (native first): a bare-name load or an
+        # import would take the copy beside the exe, which is also the current folder.
+        self.assertTrue(TLS_PLANTED, "STAGEWELL_TLS_PLANTED_DLLS is not set")
+        self.serve("good")
+        for number, dll in enumerate(TLS_PLANTED):
+            name = os.path.splitext(os.path.basename(dll))[0]
+            with self.subTest(name):
+                planted = shutil.copy(dll, os.path.dirname(self.exe))
+                bed.app_defaults("stagewell.exe", dll_overrides={name: "native,builtin"})
+                try:
+                    result, requests = self.run_exe(self.exe, str(222220 + number), self.double)
+                finally:
+                    bed.app_defaults("stagewell.exe")
+                    os.unlink(planted)
+                loaded = os.path.exists(planted + ".loaded")
+                if loaded:
+                    os.unlink(planted + ".loaded")
+                self.assertFalse(loaded, "planted %s was loaded" % name)
+                self.assertOneBox(result, boxes.ACCEPTED)
+                self.assertEqual(len(requests), 1)
 
 
 class ThroughTheProxy(SecureRun):
