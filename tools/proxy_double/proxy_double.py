@@ -23,6 +23,7 @@ authorised, status (the proxy's own answer, or the forwarded one's first line).
 
 import argparse
 import base64
+import ipaddress
 import json
 import select
 import signal
@@ -205,7 +206,11 @@ def parse_route(text):
     source, _, target = text.partition("=")
     name, _, port = source.rpartition(":")
     address, _, target_port = target.rpartition(":")
-    if not (name and port.isdigit() and target_port.isdigit() and address.startswith("127.")):
+    try:
+        loopback = ipaddress.ip_address(address).is_loopback
+    except ValueError:
+        loopback = False
+    if not (name and port.isdigit() and target_port.isdigit() and loopback):
         raise argparse.ArgumentTypeError("a route is NAME:PORT=127.x.x.x:PORT, not %r" % text)
     return (name.lower(), int(port)), (address, int(target_port))
 

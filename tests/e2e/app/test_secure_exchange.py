@@ -26,7 +26,6 @@ PROXY_USER, PROXY_PASSWORD = "office", "pr0xy pass"
 # "<its path>.loaded" when loaded.
 TLS_PLANTED = [path for path in os.environ.get("STAGEWELL_TLS_PLANTED_DLLS", "").split(",") if path]
 
-CERTIFICATE_INVALID = boxes.CERTIFICATE_INVALID
 REQUEST_LINE = (r"^GET /iqor/NewWA\.dll\?QOR_URL=[0-9A-F$]+&QOR_ENCR=[0-9A-F]{20}&Snozel=(0|[1-9]\d{0,2}) "
                 r"HTTP/1\.[01]$")
 
@@ -131,7 +130,7 @@ class Https(SecureRun):
             with self.subTest(name):
                 self.serve(name)
                 result, requests = self.run_exe(self.exe, str(181810 + number), self.double)
-                self.assertOneBox(result, CERTIFICATE_INVALID)
+                self.assertOneBox(result, boxes.CERTIFICATE_INVALID)
                 self.assertEqual(requests, [], "the service received a request")
                 self.assertEqual(result.auth_dialogs, [], "a dialog offered to go on anyway")
 
