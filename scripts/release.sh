@@ -2,7 +2,7 @@
 # Builds the release exes for one deployment's service host, signs them when a
 # certificate is given, and writes them with their checksums into dist/.
 #
-#   scripts/release.sh --host HOST [--cert CERT.pem --key KEY.pem [--url URL] [--timestamp URL]] [--dist DIR]
+#   scripts/release.sh --host [https://]HOST[:PORT] [--cert CERT.pem --key KEY.pem [--url URL] [--timestamp URL]] [--dist DIR]
 #
 # Input is checked before anything is built; the files are built and signed in
 # a staging folder and renamed into dist/ only at the end, so a failed run
@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 me=release.sh
 
 usage() {
-  echo "usage: $me --host HOST [--cert CERT.pem --key KEY.pem [--url URL] [--timestamp URL]] [--dist DIR]" >&2
+  echo "usage: $me --host [https://]HOST[:PORT] [--cert CERT.pem --key KEY.pem [--url URL] [--timestamp URL]] [--dist DIR]" >&2
   exit 2
 }
 fail() { echo "$me: $*" >&2; exit 1; }
@@ -33,12 +33,13 @@ done
 
 # --- input -------------------------------------------------------------------
 
-[[ -n $host ]] || fail "no service host: give --host HOST (host or host:port, no scheme)"
-# The host is compiled into the exe as a string literal: a name or address and
-# an optional port, nothing that could end the literal or carry a path.
-[[ $host =~ ^([A-Za-z0-9.-]+|\[[0-9A-Fa-f:.]+\])(:([0-9]{1,5}))?$ ]] ||
-  fail "bad service host '$host': expected host or host:port, no scheme or path"
-port=${BASH_REMATCH[3]}
+[[ -n $host ]] || fail "no service host: give --host HOST (host or host:port, https:// before it for HTTPS)"
+# The host is compiled into the exe as a string literal: "https://" or no
+# scheme, a name or address and an optional port, nothing that could end the
+# literal or carry a path.
+[[ $host =~ ^(https://)?([A-Za-z0-9.-]+|\[[0-9A-Fa-f:.]+\])(:([0-9]{1,5}))?$ ]] ||
+  fail "bad service host '$host': expected host or host:port, with https:// before it or no scheme, and no path"
+port=${BASH_REMATCH[4]}
 [[ -z $port ]] || ((10#$port >= 1 && 10#$port <= 65535)) || fail "bad service host '$host': port out of range"
 
 readable() { [[ -f $2 && -r $2 ]] || fail "cannot read the $1 file '$2'"; }

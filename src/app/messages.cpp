@@ -4,6 +4,7 @@ namespace stagewell::app {
 namespace {
 const char kMissingValue[] = "ערך חסר";
 const char kReceiveFailure[] = "כשל בקליטת הנתונים";
+const char kCommunicationProblem[] = "בעיית תקשורת";
 }  // namespace
 
 const char* const kWaitText = "נא להמתין...";
@@ -29,6 +30,8 @@ const BoxMessage kAccepted = {"המאסטר מוכן להתקנה בעמדה ה�
 const BoxMessage kDuplicate = {"הנתונים שודרו בהצלחה אך לא נרשמו בבסיס הנתונים עקב כפל רשומות", kReceiveFailure,
                                kErrorBox};
 const BoxMessage kFault = {"הנתונים שודרו בהצלחה אך לא נרשמו בבסיס הנתונים עקב תקלה", kReceiveFailure, kErrorBox};
-const BoxMessage kNoReply = {"השרת אינו עונה", "בעיית תקשורת", kErrorBox};
+const BoxMessage kNoReply = {"השרת אינו עונה", kCommunicationProblem, kErrorBox};
+// Our own: over HTTPS, a server whose certificate fails the check gets nothing.
+const BoxMessage kCertificateInvalid = {"אישור האבטחה של השרת אינו תקף", kCommunicationProblem, kErrorBox};
 
 }  // namespace stagewell::app

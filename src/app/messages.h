@@ -41,5 +41,6 @@ extern const BoxMessage kAccepted;
 extern const BoxMessage kDuplicate;
 extern const BoxMessage kFault;
 extern const BoxMessage kNoReply;
+extern const BoxMessage kCertificateInvalid;
 
 }  // namespace stagewell::app

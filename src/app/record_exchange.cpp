@@ -3,6 +3,7 @@
 #include "crypto/sealing.h"
 #include "identity/machine_identity.h"
 #include "net/server_request.h"
+#include "net/service_host.h"
 
 namespace stagewell::app {
 namespace {
@@ -15,6 +16,8 @@ const BoxMessage& BoxFor(net::ReplyOutcome outcome) {
       return kDuplicate;
     case net::ReplyOutcome::kFault:
       return kFault;
+    case net::ReplyOutcome::kCertificateInvalid:
+      return kCertificateInvalid;
     case net::ReplyOutcome::kNoReply:
       break;
   }
@@ -35,13 +38,15 @@ net::QueryValues QueryValuesOf(const InstallationRecord& record, const std::stri
   return values;
 }
 
-// The first reply line of the one request, which is closed when this returns;
-// false when no response came.
-bool RequestReplyLine(net::InternetPlatform& internet, const std::string& address, std::string& line) {
-  net::CServerRequest request(internet);
-  if (!request.Send(address)) return false;
-  request.ReadReply(line);
-  return true;
+// The whole first reply line of the one request, which is closed when this
+// returns; any other outcome when there is none.
+net::SendOutcome RequestReplyLine(net::InternetPlatform& internet, net::Transport transport, const std::string& address,
+                                  std::string& line) {
+  net::CServerRequest request(internet, transport);
+  const net::SendOutcome sent = request.Send(address);
+  if (sent != net::SendOutcome::kResponse) return sent;
+  // A line the deadline cut off could open to anything, "0" included.
+  return request.ReadReply(line) ? sent : net::SendOutcome::kNoResponse;
 }
 
 }  // namespace
@@ -68,12 +73,23 @@ const BoxMessage& RecordExchange::Transmit(const InstallationRecord& record) {
     case crypto::SealStatus::kSealed:
       break;
   }
-  return BoxFor(Exchange(net::BuildAddress(m_strServiceHost, net::BuildEnvelope(sealed, key)), key));
+  return BoxFor(Exchange(sealed, key));
 }
 
-net::ReplyOutcome RecordExchange::Exchange(const std::string& address, const std::string& key) {
+net::ReplyOutcome RecordExchange::Exchange(const std::string& sealed, const std::string& key) {
+  net::ServiceHost service;
+  // The build refuses a malformed setting; should one get through, nothing is sent.
+  if (!net::ParseServiceHost(m_strServiceHost, service)) return net::ReplyOutcome::kNoReply;
+  const std::string address = net::BuildAddress(service.host, net::BuildEnvelope(sealed, key));
   std::string line;
-  if (!RequestReplyLine(m_internet, address, line)) return net::ReplyOutcome::kNoReply;
+  switch (RequestReplyLine(m_internet, service.transport, address, line)) {
+    case net::SendOutcome::kNoResponse:
+      return net::ReplyOutcome::kNoReply;
+    case net::SendOutcome::kCertificateInvalid:
+      return net::ReplyOutcome::kCertificateInvalid;
+    case net::SendOutcome::kResponse:
+      break;
+  }
   std::string opened;
   crypto::OpenReply(line, key, opened);
   return net::ClassifyOpenedReply(opened);

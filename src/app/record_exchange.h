@@ -13,13 +13,14 @@ namespace stagewell::app {
 
 class RecordExchange : public RecordTransmitter {
  public:
+  // `serviceHost`: the build's setting, "host[:port]" or "https://host[:port]".
   RecordExchange(identity::IdentityPlatform& identityPlatform, net::InternetPlatform& internet,
                  std::string serviceHost);
 
   const BoxMessage& Transmit(const InstallationRecord& record) override;
 
  private:
-  net::ReplyOutcome Exchange(const std::string& address, const std::string& key);
+  net::ReplyOutcome Exchange(const std::string& sealed, const std::string& key);
 
   identity::IdentityPlatform& m_identityPlatform;
   net::InternetPlatform& m_internet;

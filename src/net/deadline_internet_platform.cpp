@@ -7,15 +7,17 @@ bool DeadlineInternetPlatform::Connect(const std::string& host, uint16_t port) {
   return !m_timer.Expired() && m_platform.Connect(host, port);
 }
 
-bool DeadlineInternetPlatform::OpenRequest(const std::string& object) {
-  return !m_timer.Expired() && m_platform.OpenRequest(object);
+bool DeadlineInternetPlatform::OpenRequest(const std::string& object, bool secure) {
+  return !m_timer.Expired() && m_platform.OpenRequest(object, secure);
 }
 
 bool DeadlineInternetPlatform::AddRequestHeaders(const std::string& headers) {
   return !m_timer.Expired() && m_platform.AddRequestHeaders(headers);
 }
 
-bool DeadlineInternetPlatform::SendRequest() { return !m_timer.Expired() && m_platform.SendRequest(); }
+SendStatus DeadlineInternetPlatform::SendRequest() {
+  return m_timer.Expired() ? SendStatus::kFailed : m_platform.SendRequest();
+}
 
 bool DeadlineInternetPlatform::QueryStatusCode(uint32_t& status) {
   return !m_timer.Expired() && m_platform.QueryStatusCode(status);
@@ -29,9 +31,12 @@ bool DeadlineInternetPlatform::AskForCredentials() {
   return retry;
 }
 
-bool DeadlineInternetPlatform::ReadBody(char* buffer, size_t size, size_t& read) {
+ReadStatus DeadlineInternetPlatform::ReadBody(char* buffer, size_t size, size_t& read) {
   read = 0;
-  return !m_timer.Expired() && m_platform.ReadBody(buffer, size, read);
+  if (m_timer.Expired()) return ReadStatus::kCutOff;
+  const ReadStatus status = m_platform.ReadBody(buffer, size, read);
+  // A read that failed because the time ran out while it waited was cut off too.
+  return status == ReadStatus::kFailed && m_timer.Expired() ? ReadStatus::kCutOff : status;
 }
 
 }  // namespace stagewell::net

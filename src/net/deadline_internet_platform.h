@@ -1,7 +1,8 @@
 // The exchange's platform calls held to a total deadline: the first
 // connection starts the clock, the password dialog pauses it, and once it has
 // run out every call fails without reaching the platform, so a worker that
-// comes back late does nothing more.
+// comes back late does nothing more. A body read refused so says it was cut
+// off, so that part of a reply is never taken for the reply.
 #pragma once
 
 #include "net/internet_platform.h"
@@ -28,12 +29,12 @@ class DeadlineInternetPlatform : public InternetPlatform {
   void ShowBadUrl(const std::string& text) override { m_platform.ShowBadUrl(text); }
 
   bool Connect(const std::string& host, uint16_t port) override;
-  bool OpenRequest(const std::string& object) override;
+  bool OpenRequest(const std::string& object, bool secure) override;
   bool AddRequestHeaders(const std::string& headers) override;
-  bool SendRequest() override;
+  SendStatus SendRequest() override;
   bool QueryStatusCode(uint32_t& status) override;
   bool AskForCredentials() override;
-  bool ReadBody(char* buffer, size_t size, size_t& read) override;
+  ReadStatus ReadBody(char* buffer, size_t size, size_t& read) override;
 
   void CloseRequest() override { m_platform.CloseRequest(); }
   void CloseConnection() override { m_platform.CloseConnection(); }

@@ -13,12 +13,22 @@ namespace stagewell::net {
 // sends it in its User-Agent header.
 constexpr char kUserAgent[] = "QorRemote";
 
+enum class UrlScheme { kOther, kHttp, kHttps };
+
 struct UrlParts {
-  bool isHttp = false;
+  UrlScheme scheme = UrlScheme::kOther;
   std::string host;
   uint16_t port = 80;
   std::string object;  // path with query
 };
+
+// How sending a request ended. A certificate that fails the platform's check
+// ends it before anything is sent.
+enum class SendStatus { kSent, kFailed, kCertificateInvalid };
+
+// How a read of the body ended. kCutOff: the exchange's time had run out, so
+// what was read so far is not the whole answer.
+enum class ReadStatus { kRead, kFailed, kCutOff };
 
 class InternetPlatform {
  public:
@@ -35,15 +45,18 @@ class InternetPlatform {
   virtual void ShowBadUrl(const std::string& text) = 0;
 
   virtual bool Connect(const std::string& host, uint16_t port) = 0;
-  virtual bool OpenRequest(const std::string& object) = 0;
+  // `secure`: over TLS, the server's certificate checked by the platform; no
+  // certificate error is ever ignored.
+  virtual bool OpenRequest(const std::string& object, bool secure) = 0;
   virtual bool AddRequestHeaders(const std::string& headers) = 0;
-  virtual bool SendRequest() = 0;
+  virtual SendStatus SendRequest() = 0;
   virtual bool QueryStatusCode(uint32_t& status) = 0;
-  // The password dialog for the pending request; true when the user asked
-  // for the request to be sent again.
+  // The password dialog for the pending request (the server's after a 401,
+  // the proxy's after a 407); true when the user asked for the request to be
+  // sent again.
   virtual bool AskForCredentials() = 0;
   // Reads up to `size` bytes of the body; `read` 0 means the body has ended.
-  virtual bool ReadBody(char* buffer, size_t size, size_t& read) = 0;
+  virtual ReadStatus ReadBody(char* buffer, size_t size, size_t& read) = 0;
 
   // Each does nothing when its handle was never opened.
   virtual void CloseRequest() = 0;

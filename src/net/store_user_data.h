@@ -26,8 +26,10 @@ std::string BuildEnvelope(const std::string& sealed, const std::string& identity
 // host + "/iqor/NewWA.dll?" + envelope; no scheme.
 std::string BuildAddress(const std::string& host, const std::string& envelope);
 
-// The outcome of the exchange; kNoReply when the request got no response.
-enum class ReplyOutcome { kAccepted, kDuplicate, kFault, kNoReply };
+// The outcome of the exchange; kNoReply when the request got no response,
+// kCertificateInvalid when the server's certificate failed the check and
+// nothing was sent.
+enum class ReplyOutcome { kAccepted, kDuplicate, kFault, kNoReply, kCertificateInvalid };
 
 // Classifies the opened reply by substring: "0" anywhere, then "-1", else fault.
 ReplyOutcome ClassifyOpenedReply(const std::string& opened);

@@ -15,6 +15,38 @@ constexpr DWORD kRequestContext = 1;
 constexpr DWORD kRequestFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT;
 // Host and object each hold at most this many characters.
 constexpr DWORD kMaxUrlPart = INTERNET_MAX_URL_LENGTH;
+// Newer than this toolchain's header.
+constexpr DWORD kErrorCertificateWeakSignature = INTERNET_ERROR_BASE + 62;
+
+// The errors of a server certificate that fails the check: chain, name, dates,
+// revocation, signature. The request was not sent.
+bool IsCertificateError(DWORD error) {
+  switch (error) {
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+    case ERROR_INTERNET_SEC_CERT_NO_REV:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+    case kErrorCertificateWeakSignature:
+      return true;
+    default:
+      return false;
+  }
+}
+
+UrlScheme SchemeOf(INTERNET_SCHEME scheme) {
+  switch (scheme) {
+    case INTERNET_SCHEME_HTTP:
+      return UrlScheme::kHttp;
+    case INTERNET_SCHEME_HTTPS:
+      return UrlScheme::kHttps;
+    default:
+      return UrlScheme::kOther;
+  }
+}
 
 // The handles are shared with Abort on the interface thread. Each call takes
 // its handle under the lock but makes the call without it, so that Abort can
@@ -48,10 +80,12 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
     components.dwUrlPathLength = static_cast<DWORD>(object.size());
     if (!m_api->InternetCrackUrlA(canonical.c_str(), static_cast<DWORD>(canonical.size()), 0, &components))
       return false;
-    parts.isHttp = components.nScheme == INTERNET_SCHEME_HTTP;
+    parts.scheme = SchemeOf(components.nScheme);
     parts.host.assign(host.data(), components.dwHostNameLength);
     parts.object.assign(object.data(), components.dwUrlPathLength);
-    parts.port = components.nPort != 0 ? components.nPort : INTERNET_DEFAULT_HTTP_PORT;
+    const INTERNET_PORT defaultPort =
+        parts.scheme == UrlScheme::kHttps ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    parts.port = components.nPort != 0 ? components.nPort : defaultPort;
     return true;
   }
 
@@ -73,11 +107,14 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
     return true;
   }
 
-  bool OpenRequest(const std::string& object) override {
+  bool OpenRequest(const std::string& object, bool secure) override {
     HINTERNET connection = Current(m_connection);
     if (!connection) return false;
-    if (!Keep(m_request, m_api->HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, nullptr,
-                                                 kRequestFlags, kRequestContext)))
+    if (secure) wininet::LoadTlsLibraries();
+    // Secure and nothing else: no flag that would let a certificate error pass.
+    const DWORD flags = kRequestFlags | (secure ? INTERNET_FLAG_SECURE : 0);
+    if (!Keep(m_request, m_api->HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, nullptr, flags,
+                                                 kRequestContext)))
       return false;
     SetTimeouts(Current(m_request));
     return true;
@@ -89,9 +126,11 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
                                                     HTTP_ADDREQ_FLAG_ADD_IF_NEW) != FALSE;
   }
 
-  bool SendRequest() override {
+  SendStatus SendRequest() override {
     HINTERNET request = Current(m_request);
-    return request && m_api->HttpSendRequestA(request, nullptr, 0, nullptr, 0) != FALSE;
+    if (!request) return SendStatus::kFailed;
+    if (m_api->HttpSendRequestA(request, nullptr, 0, nullptr, 0)) return SendStatus::kSent;
+    return IsCertificateError(GetLastError()) ? SendStatus::kCertificateInvalid : SendStatus::kFailed;
   }
 
   bool QueryStatusCode(uint32_t& status) override {
@@ -105,6 +144,7 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
     return true;
   }
 
+  // For a 407 the same call shows the proxy's dialog: it looks at the status.
   bool AskForCredentials() override {
     HINTERNET request = Current(m_request);
     if (!request) return false;
@@ -114,14 +154,14 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
     return answer == ERROR_INTERNET_FORCE_RETRY;
   }
 
-  bool ReadBody(char* buffer, size_t size, size_t& read) override {
+  ReadStatus ReadBody(char* buffer, size_t size, size_t& read) override {
     read = 0;
     HINTERNET request = Current(m_request);
-    if (!request) return false;
+    if (!request) return ReadStatus::kFailed;
     DWORD got = 0;
     BOOL ok = m_api->InternetReadFile(request, buffer, static_cast<DWORD>(size), &got);
     read = got <= size ? got : size;
-    return ok != FALSE;
+    return ok ? ReadStatus::kRead : ReadStatus::kFailed;
   }
 
   void CloseRequest() override { Release(m_request); }

@@ -31,7 +31,21 @@ const Entries* LoadOnce() {
   return &entries;
 }
 
+bool LoadTlsOnce() {
+  // The security support interface and its TLS provider, the certificate
+  // store and chain engine, and the cryptographic providers under them.
+  static const wchar_t* const kNames[] = {L"secur32.dll", L"sspicli.dll", L"schannel.dll", L"crypt32.dll",
+                                          L"msasn1.dll",  L"bcrypt.dll",  L"ncrypt.dll",   L"rsaenh.dll"};
+  for (const wchar_t* name : kNames) win32::LoadSystemLibrary(name).release();
+  return true;
+}
+
 }  // namespace
+
+void LoadTlsLibraries() {
+  static const bool loaded = LoadTlsOnce();
+  (void)loaded;
+}
 
 const Entries* Load() {
   // A thread-safe static: the first use may be on the worker while the

@@ -37,6 +37,13 @@ struct Entries {
 // inside it when the run ends.
 const Entries* Load();
 
+// Loads, from the system folder, the libraries WinINet needs for TLS and would
+// otherwise load later by bare name (Windows 7 without its update, and XP,
+// search the exe's folder first); a library already in the process is found
+// by name without a search. Those a Windows version lacks are left out. Once
+// per process; they stay loaded with WinINet.
+void LoadTlsLibraries();
+
 struct InternetTraits {
   static HINTERNET Empty() { return nullptr; }
   // A handle exists only once the entries did.

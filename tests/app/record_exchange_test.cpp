@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 #include "crypto/sealing.h"
 #include "identity/fake_platform.h"
+#include "net/deadline_internet_platform.h"
+#include "net/exchange_deadline.h"
 #include "net/fake_internet_platform.h"
 
 namespace stagewell::app {
@@ -131,6 +137,153 @@ TEST(RecordExchange, RefusesWithoutSendingWhenTheRequestCannotBeSealed) {
     EXPECT_EQ(&exchange.Transmit(record), &kDataTooLong);
     EXPECT_TRUE(internet.calls.empty());
   }
+}
+
+TEST(RecordExchange, TheServiceSettingChoosesTheTransport) {
+  struct Case {
+    const char* name;
+    const char* setting;
+    bool sent;
+    std::string url;
+    const char* open;
+  } cases[] = {
+      {"plain", "service.example:8080", true, "http://service.example:8080/iqor/NewWA.dll?QOR_URL=", "open /o"},
+      {"https", "https://service.example", true, "https://service.example/iqor/NewWA.dll?QOR_URL=", "open secure /o"},
+      {"https with a port", "https://127.0.0.1:8443", true,
+       "https://127.0.0.1:8443/iqor/NewWA.dll?QOR_URL=", "open secure /o"},
+      {"malformed: nothing is sent", "ftp://service.example", false, "", ""},
+  };
+  for (const auto& c : cases) {
+    FakePlatform identity = FallbackIdentity();
+    FakeInternetPlatform internet = Server(SealedReply("0"));
+    const bool secure = std::string(c.setting).rfind("https://", 0) == 0;
+    internet.parts = {secure ? net::UrlScheme::kHttps : net::UrlScheme::kHttp, "h", 443, "/o"};
+    RecordExchange exchange(identity, internet, c.setting);
+    EXPECT_EQ(&exchange.Transmit(SampleRecord()), c.sent ? &kAccepted : &kNoReply) << c.name;
+    EXPECT_EQ(internet.splitUrl.rfind(c.url, 0), 0u) << c.name << ": " << internet.splitUrl;
+    EXPECT_EQ(CallsStartingWith(internet, c.open), c.sent ? 1u : 0u) << c.name;
+    if (!c.sent) {
+      EXPECT_TRUE(internet.calls.empty()) << c.name;
+    }
+  }
+}
+
+TEST(RecordExchange, OutcomesThatNeverReachedTheService) {
+  struct Case {
+    const char* name;
+    void (*script)(FakeInternetPlatform&);
+    const BoxMessage* box;
+  } cases[] = {
+      {"certificate refused",
+       [](FakeInternetPlatform& p) {
+         p.failingSend = 1;
+         p.failure = net::SendStatus::kCertificateInvalid;
+       },
+       &kCertificateInvalid},
+      // The proxy's own page is not the service's answer: never the fault box.
+      {"407 with the dialog cancelled", [](FakeInternetPlatform& p) { p.statuses = {407}; }, &kNoReply},
+      {"407 twice",
+       [](FakeInternetPlatform& p) {
+         p.statuses = {407, 407};
+         p.dialogRetries = true;
+       },
+       &kNoReply},
+      {"407 answered",
+       [](FakeInternetPlatform& p) {
+         p.statuses = {407, 200};
+         p.dialogRetries = true;
+       },
+       &kAccepted},
+  };
+  for (const auto& c : cases) {
+    FakePlatform identity = FallbackIdentity();
+    FakeInternetPlatform internet = Server(SealedReply("0"));
+    internet.parts.scheme = net::UrlScheme::kHttps;
+    c.script(internet);
+    RecordExchange exchange(identity, internet, "https://service.example");
+    EXPECT_EQ(&exchange.Transmit(SampleRecord()), c.box) << c.name;
+    EXPECT_EQ(CallsStartingWith(internet, "close-request"), 1u) << c.name;
+  }
+  EXPECT_EQ(kCertificateInvalid.flags, kNoReply.flags);
+  EXPECT_STREQ(kCertificateInvalid.title, kNoReply.title);
+}
+
+// A server that sends the reply one byte per read, each read taking readMs on
+// the clock of the deadline.
+struct TricklingServer : FakeInternetPlatform {
+  explicit TricklingServer(std::function<void(uint64_t)> pass) : passTime(std::move(pass)) { maxPiece = 1; }
+  net::ReadStatus ReadBody(char* buffer, size_t size, size_t& read) override {
+    passTime(readMs);
+    return FakeInternetPlatform::ReadBody(buffer, size, read);
+  }
+  std::function<void(uint64_t)> passTime;
+  uint64_t readMs = 300;
+};
+
+// The sealed "0" of a reply cut short could open to anything; the deadline
+// must leave no reply at all, never an outcome of the part that came.
+TEST(RecordExchange, ReplyCutByTheDeadlineIsNoReplyWithoutAThread) {
+  struct ManualTimer : net::ExchangeTimer {
+    void Start() override { deadline.Start(now); }
+    void Pause() override { deadline.Pause(now); }
+    void Resume() override { deadline.Resume(now); }
+    bool Expired() override { return deadline.Expired(now); }
+    net::ExchangeDeadline deadline{1000};
+    uint64_t now = 0;
+  } timer;
+  for (const std::string& reply : {SealedReply("0"), SealedReply("-1"), std::string("garbage\r\n")}) {
+    FakePlatform identity = FallbackIdentity();
+    TricklingServer server([&timer](uint64_t ms) { timer.now += ms; });
+    server.body = reply;
+    net::DeadlineInternetPlatform guarded(server, timer);
+    RecordExchange exchange(identity, guarded, "service.example");
+    EXPECT_EQ(&exchange.Transmit(SampleRecord()), &kNoReply) << reply;
+    EXPECT_LT(server.reads, reply.size()) << "the deadline did not cut the reply";
+  }
+}
+
+// A thread-safe clock on the steady clock, as the worker and the waiting
+// thread share one.
+class SteadyTimer : public net::ExchangeTimer {
+ public:
+  explicit SteadyTimer(uint64_t budgetMs) : m_deadline(budgetMs) {}
+  void Start() override { Apply(&net::ExchangeDeadline::Start); }
+  void Pause() override { Apply(&net::ExchangeDeadline::Pause); }
+  void Resume() override { Apply(&net::ExchangeDeadline::Resume); }
+  bool Expired() override {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_deadline.Expired(NowMs());
+  }
+
+ private:
+  static uint64_t NowMs() {
+    using namespace std::chrono;
+    return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  }
+  void Apply(void (net::ExchangeDeadline::*change)(uint64_t)) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    (m_deadline.*change)(NowMs());
+  }
+  std::mutex m_lock;
+  net::ExchangeDeadline m_deadline;
+};
+
+// On a worker thread the exchange itself comes to no reply, so whichever of
+// the worker and the waiting thread sees the deadline first, the box is the same.
+TEST(RecordExchange, ReplyCutByTheDeadlineIsNoReplyOnAWorkerThread) {
+  SteadyTimer timer(200);
+  FakePlatform identity = FallbackIdentity();
+  TricklingServer server([](uint64_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
+  server.readMs = 60;
+  server.body = SealedReply("0");
+  net::DeadlineInternetPlatform guarded(server, timer);
+  RecordExchange exchange(identity, guarded, "service.example");
+  const BoxMessage* outcome = nullptr;
+  std::thread worker([&] { outcome = &exchange.Transmit(SampleRecord()); });
+  worker.join();
+  EXPECT_EQ(outcome, &kNoReply);
+  EXPECT_TRUE(timer.Expired());
+  EXPECT_LT(server.reads, server.body.size()) << "the deadline did not cut the reply";
 }
 
 }  // namespace

@@ -125,7 +125,8 @@ TEST(TransmissionRun, RefusalBoxesHaveTheirFlags) {
   EXPECT_EQ(kWrongLaunch.flags, 0x181010u);
   EXPECT_EQ(kEditionTooOld.flags, 0x181010u);
   EXPECT_EQ(kAccepted.flags, 0x181040u);
-  for (const BoxMessage* box : {&kDuplicate, &kFault, &kNoReply, &kIdentityUnknown, &kDataTooLong})
+  for (const BoxMessage* box :
+       {&kDuplicate, &kFault, &kNoReply, &kCertificateInvalid, &kIdentityUnknown, &kDataTooLong})
     EXPECT_EQ(box->flags, 0x181010u) << box->text;
 }
 

@@ -29,7 +29,7 @@ struct SlowPlatform : FakeInternetPlatform {
     timer.now += splitMs;
     return FakeInternetPlatform::SplitUrl(url, out);
   }
-  bool SendRequest() override {
+  SendStatus SendRequest() override {
     timer.now += sendMs;
     return FakeInternetPlatform::SendRequest();
   }
@@ -37,13 +37,16 @@ struct SlowPlatform : FakeInternetPlatform {
     timer.now += dialogMs;
     return FakeInternetPlatform::AskForCredentials();
   }
-  bool ReadBody(char* buffer, size_t size, size_t& read) override {
+  ReadStatus ReadBody(char* buffer, size_t size, size_t& read) override {
     timer.now += readMs;
-    return FakeInternetPlatform::ReadBody(buffer, size, read);
+    if (!readFails) return FakeInternetPlatform::ReadBody(buffer, size, read);
+    ++reads;
+    return ReadStatus::kFailed;
   }
 
   ManualTimer& timer;
   uint64_t splitMs = 0, sendMs = 0, dialogMs = 0, readMs = 0;
+  bool readFails = false;  // every read fails, as a receive time-out does
 };
 
 std::string Join(const std::vector<std::string>& calls) {
@@ -74,6 +77,14 @@ TEST(DeadlineInternetPlatform, ExchangeWithinAndPastTheDeadline) {
          p.dialogMs = 60000;
        },
        true, head + "send | status | dialog | send | status", "0"},
+      {"proxy dialog time is not counted either",
+       [](SlowPlatform& p) {
+         p.statuses = {407, 200};
+         p.dialogRetries = true;
+         p.sendMs = 400;
+         p.dialogMs = 60000;
+       },
+       true, head + "send | status | dialog | send | status", "0"},
       {"no dialog once the deadline has passed",
        [](SlowPlatform& p) {
          p.statuses = {401, 200};
@@ -85,33 +96,66 @@ TEST(DeadlineInternetPlatform, ExchangeWithinAndPastTheDeadline) {
   for (const auto& row : rows) {
     ManualTimer timer(1000);
     SlowPlatform platform(timer);
-    platform.parts = {true, "h", 80, "/o"};
+    platform.parts = {UrlScheme::kHttp, "h", 80, "/o"};
     platform.body = "0\n";
     row.script(platform);
     DeadlineInternetPlatform guarded(platform, timer);
     CServerRequest request(guarded);
     std::string line;
-    const bool sent = request.Send("h/o");
-    if (sent) request.ReadReply(line);
+    const bool sent = request.Send("h/o") == SendOutcome::kResponse;
+    if (sent) {
+      EXPECT_TRUE(request.ReadReply(line)) << row.name;
+    }
     EXPECT_EQ(sent, row.sent) << row.name;
     EXPECT_EQ(Join(platform.calls), row.calls) << row.name;
     EXPECT_EQ(line, row.line) << row.name;
   }
 }
 
-TEST(DeadlineInternetPlatform, TrickledBodyEndsAtTheDeadline) {
+// Part of a line is not the reply: the deadline leaves no line at all.
+TEST(DeadlineInternetPlatform, ReplyLineCutByTheDeadlineIsNoLine) {
+  struct Row {
+    const char* name;
+    std::string body;
+    uint64_t readMs;
+    bool readFails;
+    bool whole;
+    const char* line;
+    size_t reads;
+  };
+  const Row rows[] = {
+      {"trickled line cut off", std::string(kMaxReplyLine, 'A'), 300, false, false, "", 4},
+      // The read that was waiting when the time ran out failed because of it.
+      {"read failing once the time has run out", "0\n", 1500, true, false, "", 1},
+      {"line that ends in time", "0A\n", 300, false, true, "0A", 3},
+  };
+  for (const auto& row : rows) {
+    ManualTimer timer(1000);
+    SlowPlatform platform(timer);
+    platform.body = row.body;
+    platform.maxPiece = 1;
+    platform.readMs = row.readMs;
+    platform.readFails = row.readFails;
+    DeadlineInternetPlatform guarded(platform, timer);
+    CServerRequest request(guarded);
+    ASSERT_EQ(request.Send("h/o"), SendOutcome::kResponse) << row.name;
+    std::string line = "poison";
+    EXPECT_EQ(request.ReadReply(line), row.whole) << row.name;
+    EXPECT_EQ(line, row.line) << row.name;
+    EXPECT_EQ(platform.reads, row.reads) << row.name;
+  }
+}
+
+TEST(DeadlineInternetPlatform, ReadFailureWithinTheDeadlineEndsTheLineAsBefore) {
   ManualTimer timer(1000);
   SlowPlatform platform(timer);
-  platform.body = std::string(kMaxReplyLine, 'A');
-  platform.maxPiece = 1;
-  platform.readMs = 300;
+  platform.readFails = true;
   DeadlineInternetPlatform guarded(platform, timer);
   CServerRequest request(guarded);
-  ASSERT_TRUE(request.Send("h/o"));
-  std::string line;
-  request.ReadReply(line);
-  EXPECT_EQ(platform.reads, 4u);
-  EXPECT_EQ(line, "AAAA");
+  ASSERT_EQ(request.Send("h/o"), SendOutcome::kResponse);
+  std::string line = "poison";
+  EXPECT_TRUE(request.ReadReply(line));
+  EXPECT_EQ(line, "");
 }
 
 TEST(DeadlineInternetPlatform, ClosesStillReachThePlatformAfterTheDeadline) {
@@ -121,7 +165,7 @@ TEST(DeadlineInternetPlatform, ClosesStillReachThePlatformAfterTheDeadline) {
   DeadlineInternetPlatform guarded(platform, timer);
   {
     CServerRequest request(guarded);
-    EXPECT_FALSE(request.Send("h/o"));
+    EXPECT_EQ(request.Send("h/o"), SendOutcome::kNoResponse);
     platform.calls.clear();
   }
   EXPECT_EQ(Join(platform.calls), "close-request | close-connection");

@@ -17,9 +17,10 @@ class FakeInternetPlatform : public InternetPlatform {
   unsigned milliseconds = 0;
   bool loadOk = true;
   bool splitOk = true;
-  UrlParts parts{true, "service.example", 80, "/iqor/NewWA.dll?x=1"};
+  UrlParts parts{UrlScheme::kHttp, "service.example", 80, "/iqor/NewWA.dll?x=1"};
   bool connectOk = true, openOk = true, headersOk = true, statusOk = true;
-  int failingSend = 0;  // 1-based number of the send that fails; 0: none
+  int failingSend = 0;                       // 1-based number of the send that fails; 0: none
+  SendStatus failure = SendStatus::kFailed;  // how that send fails
   std::deque<uint32_t> statuses{200};
   bool dialogRetries = false;
   std::string body;
@@ -47,8 +48,8 @@ class FakeInternetPlatform : public InternetPlatform {
     calls.push_back("connect " + host + ":" + std::to_string(port));
     return connectOk;
   }
-  bool OpenRequest(const std::string& object) override {
-    calls.push_back("open " + object);
+  bool OpenRequest(const std::string& object, bool secure) override {
+    calls.push_back((secure ? "open secure " : "open ") + object);
     return openOk;
   }
   bool AddRequestHeaders(const std::string& text) override {
@@ -56,9 +57,9 @@ class FakeInternetPlatform : public InternetPlatform {
     headers = text;
     return headersOk;
   }
-  bool SendRequest() override {
+  SendStatus SendRequest() override {
     calls.push_back("send");
-    return ++m_nSends != failingSend;
+    return ++m_nSends != failingSend ? SendStatus::kSent : failure;
   }
   bool QueryStatusCode(uint32_t& status) override {
     calls.push_back("status");
@@ -71,12 +72,12 @@ class FakeInternetPlatform : public InternetPlatform {
     calls.push_back("dialog");
     return dialogRetries;
   }
-  bool ReadBody(char* buffer, size_t size, size_t& read) override {
+  ReadStatus ReadBody(char* buffer, size_t size, size_t& read) override {
     ++reads;
     read = std::min({size, maxPiece, body.size() - m_nOffset});
     std::memcpy(buffer, body.data() + m_nOffset, read);
     m_nOffset += read;
-    return !(read == 0 && readFailsAtEnd);
+    return read == 0 && readFailsAtEnd ? ReadStatus::kFailed : ReadStatus::kRead;
   }
   void CloseRequest() override { calls.push_back("close-request"); }
   void CloseConnection() override { calls.push_back("close-connection"); }

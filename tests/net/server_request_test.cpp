@@ -50,17 +50,57 @@ TEST(ServerRequestSend, CompletesTheAddressBeforeSplitting) {
     FakeInternetPlatform platform;
     platform.milliseconds = row.milliseconds;
     CServerRequest request(platform);
-    EXPECT_TRUE(request.Send(row.url)) << row.name;
+    EXPECT_EQ(request.Send(row.url), SendOutcome::kResponse) << row.name;
     EXPECT_EQ(platform.splitUrl, row.expected) << row.name;
   }
 }
 
+TEST(ServerRequestSend, SecureTransportSpeaksHttpsOnly) {
+  struct Row {
+    const char* name;
+    std::string url;
+    UrlScheme split;
+    SendOutcome outcome;
+    std::string expected;
+    std::string calls;
+  };
+  const std::string sent = "connect h:443 | open secure /o | headers | send | status";
+  const Row rows[] = {
+      {"bare host gets https", "h/o?a", UrlScheme::kHttps, SendOutcome::kResponse, "https://h/o?a&Snozel=4",
+       "split | " + sent},
+      {"https: kept as it stands", "https://h/o?a", UrlScheme::kHttps, SendOutcome::kResponse, "https://h/o?a&Snozel=4",
+       "split | " + sent},
+      // Never a fallback to plain HTTP, whatever the address says.
+      {"http: gets the prefix and fails to split as https", "http://h/o", UrlScheme::kHttp, SendOutcome::kNoResponse,
+       "https://http://h/o&Snozel=4", "split | bad-url-box"},
+      {"a split that comes out plain is refused", "h/o", UrlScheme::kHttp, SendOutcome::kNoResponse,
+       "https://h/o&Snozel=4", "split | bad-url-box"},
+  };
+  for (const auto& row : rows) {
+    FakeInternetPlatform platform;
+    platform.milliseconds = 4;
+    platform.parts = {row.split, "h", 443, "/o"};
+    CServerRequest request(platform, Transport::kSecure);
+    EXPECT_EQ(request.Send(row.url), row.outcome) << row.name;
+    EXPECT_EQ(platform.splitUrl, row.expected) << row.name;
+    EXPECT_EQ(Join(platform.calls), row.calls) << row.name;
+  }
+}
+
+TEST(ServerRequestSend, PlainTransportRefusesASplitThatComesOutSecure) {
+  FakeInternetPlatform platform;
+  platform.parts = {UrlScheme::kHttps, "h", 443, "/o"};
+  CServerRequest request(platform);
+  EXPECT_EQ(request.Send("h/o"), SendOutcome::kNoResponse);
+  EXPECT_EQ(Join(platform.calls), "split | bad-url-box");
+}
+
 TEST(ServerRequestSend, SuccessfulExchangeInOrder) {
   FakeInternetPlatform platform;
-  platform.parts = {true, "127.0.0.1", 8750, "/iqor/NewWA.dll?QOR_URL=0A$FF&Snozel=3"};
+  platform.parts = {UrlScheme::kHttp, "127.0.0.1", 8750, "/iqor/NewWA.dll?QOR_URL=0A$FF&Snozel=3"};
   {
     CServerRequest request(platform);
-    ASSERT_TRUE(request.Send("127.0.0.1:8750/iqor/NewWA.dll?QOR_URL=0A$FF"));
+    ASSERT_EQ(request.Send("127.0.0.1:8750/iqor/NewWA.dll?QOR_URL=0A$FF"), SendOutcome::kResponse);
     EXPECT_EQ(Join(platform.calls),
               "split | connect 127.0.0.1:8750 | open /iqor/NewWA.dll?QOR_URL=0A$FF&Snozel=3 | headers | "
               "send | status");
@@ -72,64 +112,99 @@ TEST(ServerRequestSend, SuccessfulExchangeInOrder) {
   EXPECT_TRUE(platform.badUrlText.empty());
 }
 
-// Every failure is a false return; only a URL that cannot be split shows a box.
+// Every failure is no response; only a URL that cannot be split shows a box.
 TEST(ServerRequestSend, OutcomeOfEachStatusAndFailure) {
+  constexpr SendOutcome kResponse = SendOutcome::kResponse;
+  constexpr SendOutcome kNone = SendOutcome::kNoResponse;
   struct Row {
     const char* name;
     std::function<void(FakeInternetPlatform&)> script;
-    bool sent;
+    SendOutcome sent;
     std::string calls;
   };
   const std::string head = "split | connect h:80 | open /o | headers | ";
   const Row rows[] = {
-      {"200", [](auto&) {}, true, head + "send | status"},
-      {"404 is a response", [](auto& p) { p.statuses = {404}; }, true, head + "send | status"},
-      {"500 is a response", [](auto& p) { p.statuses = {500}; }, true, head + "send | status"},
-      {"302 is a response", [](auto& p) { p.statuses = {302}; }, true, head + "send | status"},
+      {"200", [](auto&) {}, kResponse, head + "send | status"},
+      {"404 is a response", [](auto& p) { p.statuses = {404}; }, kResponse, head + "send | status"},
+      {"500 is a response", [](auto& p) { p.statuses = {500}; }, kResponse, head + "send | status"},
+      {"302 is a response", [](auto& p) { p.statuses = {302}; }, kResponse, head + "send | status"},
       {"401 answered by retry sends once more",
        [](auto& p) {
          p.statuses = {401, 200};
          p.dialogRetries = true;
        },
-       true, head + "send | status | dialog | send | status"},
+       kResponse, head + "send | status | dialog | send | status"},
       {"second 401 is a response",
        [](auto& p) {
          p.statuses = {401, 401};
          p.dialogRetries = true;
        },
-       true, head + "send | status | dialog | send | status"},
+       kResponse, head + "send | status | dialog | send | status"},
       {"401 cancelled",
        [](auto& p) {
          p.statuses = {401};
          p.dialogRetries = false;
        },
-       false, head + "send | status | dialog"},
+       kNone, head + "send | status | dialog"},
       {"retry fails to send",
        [](auto& p) {
          p.statuses = {401};
          p.dialogRetries = true;
          p.failingSend = 2;
        },
-       false, head + "send | status | dialog | send"},
-      {"library missing: no box, no connection", [](auto& p) { p.loadOk = false; }, false, ""},
-      {"cannot split", [](auto& p) { p.splitOk = false; }, false, "split | bad-url-box"},
-      {"not http", [](auto& p) { p.parts.isHttp = false; }, false, "split | bad-url-box"},
-      {"connect fails", [](auto& p) { p.connectOk = false; }, false, "split | connect h:80"},
-      {"open fails", [](auto& p) { p.openOk = false; }, false, "split | connect h:80 | open /o"},
-      {"headers fail", [](auto& p) { p.headersOk = false; }, false, "split | connect h:80 | open /o | headers"},
-      {"send fails (refused, time-out)", [](auto& p) { p.failingSend = 1; }, false, head + "send"},
-      {"status unreadable", [](auto& p) { p.statusOk = false; }, false, head + "send | status"},
-      {"status 0: closed before a status line", [](auto& p) { p.statuses = {0}; }, false, head + "send | status"},
+       kNone, head + "send | status | dialog | send"},
+      {"library missing: no box, no connection", [](auto& p) { p.loadOk = false; }, kNone, ""},
+      {"cannot split", [](auto& p) { p.splitOk = false; }, kNone, "split | bad-url-box"},
+      {"not http", [](auto& p) { p.parts.scheme = UrlScheme::kOther; }, kNone, "split | bad-url-box"},
+      {"connect fails", [](auto& p) { p.connectOk = false; }, kNone, "split | connect h:80"},
+      {"open fails", [](auto& p) { p.openOk = false; }, kNone, "split | connect h:80 | open /o"},
+      {"headers fail", [](auto& p) { p.headersOk = false; }, kNone, "split | connect h:80 | open /o | headers"},
+      {"send fails (refused, time-out)", [](auto& p) { p.failingSend = 1; }, kNone, head + "send"},
+      {"status unreadable", [](auto& p) { p.statusOk = false; }, kNone, head + "send | status"},
+      {"status 0: closed before a status line", [](auto& p) { p.statuses = {0}; }, kNone, head + "send | status"},
       {"retry closed before a status line",
        [](auto& p) {
          p.statuses = {401, 0};
          p.dialogRetries = true;
        },
-       false, head + "send | status | dialog | send | status"},
+       kNone, head + "send | status | dialog | send | status"},
+      // A proxy that wants credentials is asked once; what it refuses never
+      // reached the service.
+      {"407 answered by retry sends once more",
+       [](auto& p) {
+         p.statuses = {407, 200};
+         p.dialogRetries = true;
+       },
+       kResponse, head + "send | status | dialog | send | status"},
+      {"407 cancelled", [](auto& p) { p.statuses = {407}; }, kNone, head + "send | status | dialog"},
+      {"second 407 is no response",
+       [](auto& p) {
+         p.statuses = {407, 407};
+         p.dialogRetries = true;
+       },
+       kNone, head + "send | status | dialog | send | status"},
+      {"407 then 401: each dialog once",
+       [](auto& p) {
+         p.statuses = {407, 401, 200};
+         p.dialogRetries = true;
+       },
+       kResponse, head + "send | status | dialog | send | status | dialog | send | status"},
+      {"401 then 407 after the retry is no response",
+       [](auto& p) {
+         p.statuses = {401, 407, 407};
+         p.dialogRetries = true;
+       },
+       kNone, head + "send | status | dialog | send | status | dialog | send | status"},
+      {"certificate refused: nothing more is tried",
+       [](auto& p) {
+         p.failingSend = 1;
+         p.failure = SendStatus::kCertificateInvalid;
+       },
+       SendOutcome::kCertificateInvalid, head + "send"},
   };
   for (const auto& row : rows) {
     FakeInternetPlatform platform;
-    platform.parts = {true, "h", 80, "/o"};
+    platform.parts = {UrlScheme::kHttp, "h", 80, "/o"};
     row.script(platform);
     CServerRequest request(platform);
     EXPECT_EQ(request.Send("h/o"), row.sent) << row.name;
@@ -142,7 +217,7 @@ TEST(ServerRequestSend, BadUrlBoxShowsTheCompletedAddress) {
   platform.splitOk = false;
   platform.milliseconds = 42;
   CServerRequest request(platform);
-  EXPECT_FALSE(request.Send("host/iqor/NewWA.dll?QOR_URL=AB"));
+  EXPECT_EQ(request.Send("host/iqor/NewWA.dll?QOR_URL=AB"), SendOutcome::kNoResponse);
   EXPECT_EQ(platform.badUrlText, "Bad Url:http://host/iqor/NewWA.dll?QOR_URL=AB&Snozel=42");
 }
 
@@ -179,7 +254,7 @@ TEST(ServerRequestReadReply, ReadsTheFirstLine) {
     platform.maxPiece = row.maxPiece;
     CServerRequest request(platform);
     std::string line = "poison";
-    request.ReadReply(line);
+    EXPECT_TRUE(request.ReadReply(line)) << row.name;
     EXPECT_EQ(HexOf(line), HexOf(row.expected)) << row.name;
   }
 }
@@ -200,7 +275,7 @@ TEST(ServerRequestReadReply, FailedReadEndsTheLine) {
   platform.readFailsAtEnd = true;
   CServerRequest request(platform);
   std::string line;
-  request.ReadReply(line);
+  EXPECT_TRUE(request.ReadReply(line));
   EXPECT_EQ(line, "0A$FF");
 }
 

@@ -103,6 +103,8 @@ const char* Name(ReplyOutcome outcome) {
       return "fault";
     case ReplyOutcome::kNoReply:
       return "no reply";
+    case ReplyOutcome::kCertificateInvalid:
+      return "certificate invalid";
   }
   return "?";
 }

@@ -13,8 +13,8 @@ import os
 import subprocess
 import tempfile
 
-from stagewell_harness import boxes as expected_boxes, installation
-from stagewell_harness.double import ServiceDouble, service_port_of_build
+from stagewell_harness import boxes as expected_boxes, installation, tls
+from stagewell_harness.double import ServiceDouble, port_of_host, service_port_of_build
 from stagewell_harness.winebed import WineBed
 
 FIELD_NAMES = [
@@ -25,6 +25,7 @@ FIELD_NAMES = [
 OUTCOME_NAMES = {
     expected_boxes.ACCEPTED: "accepted", expected_boxes.DUPLICATE: "duplicate",
     expected_boxes.FAULT: "fault", expected_boxes.NO_REPLY: "no reply",
+    expected_boxes.CERTIFICATE_INVALID: "certificate not valid",
 }
 
 
@@ -60,7 +61,7 @@ class Camera:
 
 
 def describe_run(number, result):
-    print("\nRun %d" % number)
+    print("\nRun %s" % number)
     for box in result.boxes:
         outcome = OUTCOME_NAMES.get((box["title"], box["text"]), "other")
         print("  box shown: %s  [%s]  %s" % (outcome, box["title"], box["text"]))
@@ -89,7 +90,10 @@ def main():
     parser.add_argument("--pictures", required=True, help="folder for the PNG files")
     parser.add_argument("--build", required=True, help="the CMake build folder of the exe (its service port)")
     parser.add_argument("--all-outcomes", action="store_true",
-                        help="also show the fault and no-reply boxes (two more runs)")
+                        help="also show the fault and no-reply boxes (two more runs), and with --https-exe the "
+                             "certificate box")
+    parser.add_argument("--https-exe", help="an exe built for an https:// service on loopback")
+    parser.add_argument("--https-host", help="the service setting that exe was built with")
     args = parser.parse_args()
 
     os.makedirs(args.pictures, exist_ok=True)
@@ -126,6 +130,9 @@ def show(args, bed, double):
         for request in double.records()[before:]:
             describe_request(request)
 
+    if args.all_outcomes and args.https_exe:
+        show_certificate_box(args, bed, camera)
+
     rows = double.stored_rows()
     print("\nThe service's database holds %d record(s):" % len(rows))
     for row in rows:
@@ -133,6 +140,20 @@ def show(args, bed, double):
     print("\nPictures:")
     for path in camera.saved:
         print("  " + os.path.relpath(path, os.getcwd()))
+
+def show_certificate_box(args, bed, camera):
+    """The HTTPS exe against a double whose certificate comes from an authority
+    the prefix does not trust: the exchange ends before anything is sent."""
+    authority = tls.Authority(os.path.join(args.work, "certificates"), "untrusted-authority")
+    certificate = authority.issue("service", "127.0.0.1", ["127.0.0.1"])
+    exe, = bed.install("StagewellHttps", (args.https_exe, "stagewell.exe"))
+    port = port_of_host(args.https_host)
+    with ServiceDouble(os.path.join(args.work, "https-service"), port, tls=certificate) as secure:
+        camera.names = {"box": "box-certificate.png"}
+        result = bed.drive(exe, timeout=120, hold_ms=1500, on_event=camera.on_event)
+        describe_run("over HTTPS, the certificate from an unknown authority", result)
+        print("  the service received %d request(s)" % len(secure.records()))
+
 
 if __name__ == "__main__":
     main()

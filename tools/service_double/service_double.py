@@ -5,9 +5,13 @@ Usage:
   /usr/bin/python3 service_double.py [--port 0] [--db PATH] [--mode MODE]
                                      [--record PATH.jsonl] [--user U --password P]
                                      [--delay-ms N] [--trickle-ms N]
+                                     [--tls-cert CERT.pem --tls-key KEY.pem]
 
 Prints "READY <port>" on stdout once it listens (port 0 takes a free port, and
-the line names it) and serves until SIGTERM or SIGINT. The sealed request is opened with Debian's python3-cryptography
+the line names it) and serves until SIGTERM or SIGINT. With --tls-cert and
+--tls-key it serves HTTPS with that certificate (its chain after it in the
+same file); a client that refuses the certificate sends nothing, so nothing
+is recorded. The sealed request is opened with Debian's python3-cryptography
 Blowfish, each 4-byte half of a block reversed before and after the block: an
 implementation independent of the program's own.
 
@@ -55,6 +59,7 @@ import select
 import signal
 import socket
 import sqlite3
+import ssl
 import sys
 import threading
 import time
@@ -70,6 +75,7 @@ MOVED_PATH = "/iqor/Moved"
 HUGE_LINE_BYTES = 8 * 1024 * 1024
 HTML_LINE = b"<html><body><h1>Service page</h1></body></html>\r\n"
 DEFAULT_TRICKLE_MS = 2000
+HANDSHAKE_SECONDS = 20
 
 
 # --- the cipher and the sealed text form -------------------------------------
@@ -552,8 +558,12 @@ class ServiceDouble(ThreadingHTTPServer):
     daemon_threads = True
 
     def __init__(self, port, db_path, mode, record_path, user="", password="", delay_ms=0,
-                 trickle_ms=DEFAULT_TRICKLE_MS):
+                 trickle_ms=DEFAULT_TRICKLE_MS, tls=None):
         super().__init__(("127.0.0.1", port), Handler)
+        self.tls = None
+        if tls:
+            self.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            self.tls.load_cert_chain(*tls)
         self.mode = mode
         self.delay_seconds = delay_ms / 1000.0
         self.trickle_seconds = trickle_ms / 1000.0
@@ -563,6 +573,24 @@ class ServiceDouble(ThreadingHTTPServer):
         self.stopping = threading.Event()
         self._record_lock = threading.Lock()
         self.active_trickles = 0  # answers being trickled now
+
+    def finish_request(self, request, client_address):
+        # The handshake on the request's own thread, so that a client that
+        # stalls or refuses the certificate holds up no other.
+        if not self.tls:
+            super().finish_request(request, client_address)
+            return
+        # Wrapping takes the connection over: the wrapped socket is the one to close.
+        try:
+            request.settimeout(HANDSHAKE_SECONDS)
+            secure = self.tls.wrap_socket(request, server_side=True)
+        except OSError:  # the client refused the certificate, or went away
+            return
+        try:
+            secure.settimeout(None)
+            super().finish_request(secure, client_address)
+        finally:
+            secure.close()
 
     @contextlib.contextmanager
     def trickling(self):
@@ -597,10 +625,14 @@ def main(argv=None):
     parser.add_argument("--delay-ms", type=int, default=0, help="wait this long before answering")
     parser.add_argument("--trickle-ms", type=int, default=DEFAULT_TRICKLE_MS,
                         help="interval between the bytes of the trickle modes")
+    parser.add_argument("--tls-cert", default="", help="serve HTTPS with this PEM certificate (and chain)")
+    parser.add_argument("--tls-key", default="", help="the certificate's PEM private key")
     args = parser.parse_args(argv)
+    if bool(args.tls_cert) != bool(args.tls_key):
+        parser.error("--tls-cert and --tls-key go together")
 
     server = ServiceDouble(args.port, args.db, args.mode, args.record, args.user, args.password,
-                           args.delay_ms, args.trickle_ms)
+                           args.delay_ms, args.trickle_ms, (args.tls_cert, args.tls_key) if args.tls_cert else None)
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())

@@ -6,6 +6,7 @@ import json
 import os
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -217,6 +218,52 @@ class ServiceTest(unittest.TestCase):
         while self.server.active_trickles and time.monotonic() < deadline:
             time.sleep(0.02)
         self.assertEqual(self.server.active_trickles, 0, "still trickling to a client that left")
+
+
+class TlsTest(unittest.TestCase):
+    """The double over HTTPS, with a certificate made for the test."""
+
+    KEY = ServiceTest.KEY
+    query = ServiceTest.query
+    target = ServiceTest.target
+    records = ServiceTest.records
+
+    def tearDown(self):
+        self.server.stop()
+        self.dir.cleanup()
+
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.cert = os.path.join(self.dir.name, "cert.pem")
+        key = os.path.join(self.dir.name, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-keyout", key,
+                        "-out", self.cert, "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"],
+                       check=True, capture_output=True)
+        self.record = os.path.join(self.dir.name, "record.jsonl")
+        open(self.record, "w").close()
+        self.server = sd.ServiceDouble(0, os.path.join(self.dir.name, "db.sqlite"), "normal", self.record,
+                                       tls=(self.cert, key))
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def secure_get(self, context):
+        connection = http.client.HTTPSConnection("127.0.0.1", self.server.server_address[1], timeout=5,
+                                                 context=context)
+        connection.request("GET", self.target(self.query()), headers={"Accept": "text/*", "User-Agent": "QorRemote"})
+        response = connection.getresponse()
+        body = response.read().decode("latin-1")
+        connection.close()
+        return response.status, sd.open_reply(body.split("\n")[0], self.KEY.encode())
+
+    def test_a_client_that_trusts_the_certificate_gets_the_verdict(self):
+        self.assertEqual(self.secure_get(ssl.create_default_context(cafile=self.cert)), (200, b"0"))
+        self.assertEqual(len(self.records()), 1)
+
+    def test_a_client_that_refuses_the_certificate_sends_nothing(self):
+        with self.assertRaises(ssl.SSLError):
+            self.secure_get(ssl.create_default_context())
+        # The double goes on serving others.
+        self.assertEqual(self.secure_get(ssl.create_default_context(cafile=self.cert)), (200, b"0"))
+        self.assertEqual(len(self.records()), 1)
 
 
 class ShutdownTest(unittest.TestCase):

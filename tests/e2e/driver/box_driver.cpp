@@ -1,6 +1,7 @@
 // Test driver: starts a program under Wine, reports every message box it shows
 // (caption, text, styles, icon, whether the wait window is visible), presses
-// OK, and answers the internet authentication dialog. It also watches whether
+// OK, and answers the internet authentication dialog (the server's or the
+// proxy's, whose texts it reports). It also watches whether
 // the wait window keeps answering, and whether the program ends once OK is
 // pressed on a box. One JSON object per line, UTF-8.
 //
@@ -59,6 +60,24 @@ std::vector<HWND> EditControls(HWND dialog) {
   return edits;
 }
 
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
+  wchar_t name[32] = {};
+  GetClassNameW(child, name, 32);
+  if (lstrcmpiW(name, L"Static") == 0 && GetWindowTextLengthW(child) > 0)
+    reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(WindowText(child));
+  return TRUE;
+}
+
+// The dialog's texts as a JSON array: the proxy's dialog names the proxy and
+// the server's names the server, so a test can tell which one was shown.
+std::string StaticTexts(HWND dialog) {
+  std::vector<std::wstring> texts;
+  EnumChildWindows(dialog, CollectStaticText, reinterpret_cast<LPARAM>(&texts));
+  std::string json = "[";
+  for (size_t i = 0; i < texts.size(); ++i) json += (i ? "," : "") + JsonString(texts[i]);
+  return json + "]";
+}
+
 void Press(HWND dialog, int id) {
   HWND button = GetDlgItem(dialog, id);
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
@@ -93,7 +112,7 @@ void ReportBox(HWND box, const std::vector<HWND>& windows, const Options& option
 void AnswerAuth(HWND dialog, const Options& options) {
   std::vector<HWND> edits = EditControls(dialog);
   Emit("{\"event\":\"auth\",\"title\":" + JsonString(WindowText(dialog)) +
-       ",\"edits\":" + std::to_string(edits.size()) + "}");
+       ",\"edits\":" + std::to_string(edits.size()) + ",\"texts\":" + StaticTexts(dialog) + "}");
   if (options.cancelAuth || !options.answerAuth || edits.size() < 2) {
     Press(dialog, IDCANCEL);
     return;

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   bool sent = false;
   {
     stagewell::net::CServerRequest request(*platform);
-    sent = request.Send(url);
+    sent = request.Send(url) == stagewell::net::SendOutcome::kResponse;
     if (sent) request.ReadReply(reply);
     request.Close();
   }

@@ -44,6 +44,7 @@ ACCEPTED = Box("סיום השידור", "המאסטר מוכן להתקנה בע
 DUPLICATE = Box("כשל בקליטת הנתונים", "הנתונים שודרו בהצלחה אך לא נרשמו בבסיס הנתונים עקב כפל רשומות", "error")
 FAULT = Box("כשל בקליטת הנתונים", "הנתונים שודרו בהצלחה אך לא נרשמו בבסיס הנתונים עקב תקלה", "error")
 NO_REPLY = Box("בעיית תקשורת", "השרת אינו עונה", "error")
+CERTIFICATE_INVALID = Box("בעיית תקשורת", "אישור האבטחה של השרת אינו תקף", "error")
 
 REFUSALS = [WRONG_LAUNCH, CUSTOMER_MISSING, CUSTOMER_CORRUPTED, TERMINAL, REPDIRECTORY_MISSING,
             LEDGDOCDIR_MISSING, DATABASEINFO_MISSING, ID_MISSING, EDITION_TOO_OLD]

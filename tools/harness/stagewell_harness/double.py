@@ -5,6 +5,7 @@ import json
 import os
 import select
 import sqlite3
+import ssl
 import subprocess
 import urllib.request
 
@@ -28,8 +29,11 @@ wire = _load_wire()
 
 
 def port_of_host(host):
-    """The port of a host:port build setting (STAGEWELL_SERVICE_HOST)."""
-    return int(host.rsplit(":", 1)[1]) if ":" in host else 80
+    """The port of a [https://]host[:port] build setting (STAGEWELL_SERVICE_HOST)."""
+    secure = host.startswith("https://")
+    rest = host[len("https://"):] if secure else host
+    name, colon, port = rest.rpartition(":")
+    return int(port) if colon and not port.endswith("]") else (443 if secure else 80)
 
 
 def service_port_of_build(build_dir):
@@ -48,7 +52,8 @@ class ServiceDouble:
     Use it as a context manager, or call stop() on every path.
     """
 
-    def __init__(self, work_dir, port=0, user="", password="", delay_ms=0, trickle_ms=None):
+    def __init__(self, work_dir, port=0, user="", password="", delay_ms=0, trickle_ms=None, tls=None):
+        """tls: (certificate PEM, key PEM) to serve HTTPS; None for plain HTTP."""
         self.work_dir = work_dir
         self.requested_port = port
         self.port = None
@@ -58,6 +63,7 @@ class ServiceDouble:
         self.user, self.password = user, password
         self.delay_ms = delay_ms
         self.trickle_ms = trickle_ms
+        self.tls = tls
         self.process = None
         self._log = None
 
@@ -74,6 +80,8 @@ class ServiceDouble:
             argv += ["--delay-ms", str(self.delay_ms)]
         if self.trickle_ms is not None:
             argv += ["--trickle-ms", str(self.trickle_ms)]
+        if self.tls:
+            argv += ["--tls-cert", self.tls[0], "--tls-key", self.tls[1]]
         self._log = open(self.log, "ab")
         self.process = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=self._log)
         try:
@@ -107,10 +115,12 @@ class ServiceDouble:
         self.stop()
 
     def mode(self, name, trickle_ms=None):
-        url = "http://127.0.0.1:%d/_control?mode=%s" % (self.port, name)
+        url = "%s://127.0.0.1:%d/_control?mode=%s" % ("https" if self.tls else "http", self.port, name)
         if trickle_ms is not None:
             url += "&trickle_ms=%d" % trickle_ms
-        with urllib.request.urlopen(url, timeout=10) as reply:
+        # The test's own control call: the double's certificate is not what it checks.
+        context = ssl._create_unverified_context() if self.tls else None
+        with urllib.request.urlopen(url, timeout=10, context=context) as reply:
             reply.read()
 
     def records(self):
