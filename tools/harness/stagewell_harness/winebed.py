@@ -6,6 +6,7 @@ is started so each program start costs milliseconds, not seconds. Dialogs are
 unmanaged (no window manager under Xvfb), so a dismissed box vanishes at once.
 """
 
+import fcntl
 import json
 import os
 import queue
@@ -25,6 +26,9 @@ from stagewell_harness import processes
 WINE = next((path for path in ("/usr/lib/wine/wine64", shutil.which("wine64")) if path and os.path.exists(path)),
             shutil.which("wine") or "wine")
 WINE32 = "/usr/lib/wine/wine"
+# The prefix every bed is copied from (see WineBed._copy_template).
+TEMPLATE = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "build",
+                                         "wine-prefix-template"))
 WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver64"
 # Under qemu-user, Wine's reservation of the 32-bit address space otherwise
 # breaks into some 65,000 mappings: about 55 s per process instead of 3 s.
@@ -99,24 +103,37 @@ class WineBed:
         elif self.display is None:
             self.display = os.environ.get("DISPLAY")
         self.env["DISPLAY"] = self.display
-        if self._lacks_32_bit_side():
+        if _lacks_32_bit_side(self.prefix):
             shutil.rmtree(self.prefix)
         fresh = not os.path.exists(os.path.join(self.prefix, "system.reg"))
-        os.makedirs(self.prefix, exist_ok=True)
+        if fresh:
+            shutil.rmtree(self.prefix, ignore_errors=True)
+            self._copy_template()
         self._wineserver("-k")
         self._wineserver("-w")
-        if fresh:
-            subprocess.run([WINE, "wineboot", "-i"], env=self.env, check=True,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
-            self._wineserver("-w")
         self.reg_import('[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n')
         subprocess.Popen([WINESERVER, "-p"], env=self.env).wait(timeout=30)
         return self
 
-    def _lacks_32_bit_side(self):
-        """A prefix made before Wine's i386 half was installed cannot run the 32-bit exe."""
-        return (os.path.exists(os.path.join(self.prefix, "system.reg")) and os.path.exists(WINE32)
-                and not os.path.isdir(os.path.join(self.prefix, "drive_c", "windows", "syswow64")))
+    def _copy_template(self):
+        """A new prefix as a copy of one made once per source tree.
+
+        wineboot takes half a minute or more (its 32-bit half runs under
+        emulation) and writes 1.3 GB; every bed of both suites starts from the
+        same prefix. The system's DLLs are hard links, which no test writes to;
+        the registry files are copies of their own.
+        """
+        os.makedirs(os.path.dirname(TEMPLATE), exist_ok=True)
+        with open(TEMPLATE + ".lock", "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            if _lacks_32_bit_side(TEMPLATE) or not os.path.exists(os.path.join(TEMPLATE, "system.reg")):
+                shutil.rmtree(TEMPLATE, ignore_errors=True)
+                env = dict(self.env, WINEPREFIX=TEMPLATE)
+                subprocess.run([WINE, "wineboot", "-i"], env=env, check=True,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+                subprocess.run([WINESERVER, "-w"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               timeout=120)
+            shutil.copytree(TEMPLATE, self.prefix, symlinks=True, copy_function=_link_unless_registry)
 
     def stop(self):
         try:
@@ -300,6 +317,19 @@ class WineBed:
     def screenshot(self, png_path):
         subprocess.run(["import", "-display", self.display, "-window", "root", png_path],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+
+
+def _lacks_32_bit_side(prefix):
+    """A prefix made before Wine's i386 half was installed cannot run the 32-bit exe."""
+    return (os.path.exists(os.path.join(prefix, "system.reg")) and os.path.exists(WINE32)
+            and not os.path.isdir(os.path.join(prefix, "drive_c", "windows", "syswow64")))
+
+
+def _link_unless_registry(source, target):
+    if source.endswith(".reg"):
+        return shutil.copy2(source, target)
+    os.link(source, target)
+    return target
 
 
 def _read_lines(stream, lines):
