@@ -55,36 +55,53 @@ report_check() {
   if [[ $(cat "$log/$name.rc" 2>/dev/null) == 0 ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
 }
 
-run_ctest() { ctest_into "$1" "$jobs"; report_ctest "$1"; }
+# A native preset built and its tests run, into the log of its test step.
+native_into() {
+  local preset=$1
+  if cmake --preset "$preset" >"$log/$preset" 2>&1 && cmake --build --preset "$preset" -j"$jobs" >>"$log/$preset" 2>&1; then
+    ctest_into "$preset" "$jobs"
+  else
+    echo 1 >"$log/$preset.rc"
+  fi
+}
 
-build native && run_ctest native
-build native-sanitize && run_ctest native-sanitize
-build native-fuzz && run_ctest native-fuzz
-
-# The Wine suites of the two exes side by side, each in its own prefixes, on
-# its own displays and service port; within a suite, the modules that use that
-# port run one at a time (CMake's resource lock), the others beside them. The
-# 32-bit suite uses the 64-bit build's box driver. The checks that need no Wine
-# run meanwhile at the lowest priority, so the suites' timings are not theirs.
-if build mingw-x64 && build mingw-x86; then
-  step "Wine suites of the 32-bit exe (the file that ships) and the 64-bit exe, and the checks beside them"
+# Both Windows builds first: the Wine suites are the longest steps. They run
+# side by side, each exe's suite in its own prefixes, on its own displays and
+# service port; within a suite, the modules that use that port run one at a
+# time (CMake's resource lock), the others beside them. The 32-bit suite uses
+# the 64-bit build's box driver. Everything that needs no Wine runs meanwhile at
+# the lowest CPU priority, so that the suites' timings stay theirs.
+wine=
+build mingw-x64 && build mingw-x86 && wine=1
+step "Wine suites of the 32-bit exe (the file that ships) and the 64-bit exe; the other steps beside them"
+if [[ -n $wine ]]; then
   ctest_into mingw-x86 2 &
   ctest_into mingw-x64 2 &
-  {
+fi
+{
+  renice -n 19 -p "$BASHPID" >/dev/null
+  native_into native
+  native_into native-sanitize
+  native_into native-fuzz
+  check_into format scripts/check-code.sh format
+  check_into tidy scripts/check-code.sh tidy
+  if [[ -n $wine ]]; then
     check_into exes scripts/check-exes.sh build/mingw-x64/src/app/stagewell.exe build/mingw-x86/src/app/stagewell.exe
-    check_into reproducible nice -n 19 scripts/check-reproducible.sh
-    check_into release nice -n 19 python3 tests/release/test_release.py
-    check_into format scripts/check-code.sh format
-    check_into tidy nice -n 19 scripts/check-code.sh tidy
-  } &
-  wait
+    check_into reproducible scripts/check-reproducible.sh
+    check_into release python3 tests/release/test_release.py
+  fi
+} &
+wait
+
+for preset in native native-sanitize native-fuzz; do report_ctest "$preset"; done
+report_check format "format: clang-format"
+report_check tidy "lint: clang-tidy"
+if [[ -n $wine ]]; then
   report_ctest mingw-x86
   report_ctest mingw-x64
   report_check exes "release exes: imports and size"
   report_check reproducible "release exes: reproducible"
   report_check release "release script: signing, checksums, bad input"
-  report_check format "format: clang-format"
-  report_check tidy "lint: clang-tidy"
   check_into signed env STAGEWELL_BOX_DRIVER="$PWD/build/mingw-x64/tests/e2e/box_driver.exe" \
     PYTHONPATH="$PWD/tools/harness:$PWD/tests/release" STAGEWELL_E2E_WORK="$PWD/build/release-wine" \
     python3 tests/release/test_signed_run.py
