@@ -10,6 +10,8 @@
 #include <wincrypt.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 int main(int argc, char** argv) {
@@ -17,16 +19,12 @@ int main(int argc, char** argv) {
     std::fputs("usage: trust_root CA.der\n", stderr);
     return 1;
   }
-  FILE* file = std::fopen(argv[1], "rb");
+  std::ifstream file(argv[1], std::ios::binary);
   if (!file) {
     std::fprintf(stderr, "cannot open %s\n", argv[1]);
     return 1;
   }
-  std::vector<BYTE> der;
-  BYTE chunk[4096];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) der.insert(der.end(), chunk, chunk + got);
-  std::fclose(file);
+  const std::vector<BYTE> der{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   if (der.empty()) {
     std::fprintf(stderr, "%s is empty\n", argv[1]);
     return 1;

@@ -189,8 +189,16 @@ class WineBed:
             handle.write(b"\xff\xfe" + text.replace("\n", "\r\n").encode("utf-16-le"))
             path = handle.name
         try:
-            subprocess.run([WINE, "regedit", "/S", self.to_windows_path(path)], env=self.env, check=True,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+            # Seen once in a loaded run: regedit ended with 1 and imported
+            # nothing. A second try, then its own words.
+            for attempt in (1, 2):
+                imported = subprocess.run([WINE, "regedit", "/S", self.to_windows_path(path)], env=self.env,
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=60)
+                if imported.returncode == 0:
+                    return
+                time.sleep(0.5)
+            raise RuntimeError("regedit could not import %s: %s" % (
+                text[:200], imported.stderr.decode("utf-8", "replace")[-2000:]))
         finally:
             os.unlink(path)
 
