@@ -191,9 +191,8 @@ class WineBed:
         try:
             # Seen once in a loaded run: regedit ended with 1 and imported
             # nothing. A second try, then its own words.
-            for attempt in (1, 2):
-                imported = subprocess.run([WINE, "regedit", "/S", self.to_windows_path(path)], env=self.env,
-                                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=60)
+            for _ in range(2):
+                imported = self.run(["regedit", "/S", self.to_windows_path(path)])
                 if imported.returncode == 0:
                     return
                 time.sleep(0.5)
@@ -255,7 +254,18 @@ class WineBed:
         return installed
 
     def run(self, argv, timeout=60, cwd=None):
-        return subprocess.run([WINE] + list(argv), env=self.env, cwd=cwd, capture_output=True, timeout=timeout)
+        """Runs a program to its end; its output is in the result as bytes.
+
+        The output goes through files, not pipes: the first program of a
+        prefix starts Wine's services, which inherit its handles and would hold
+        a pipe open long after the program ended.
+        """
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            ended = subprocess.run([WINE] + list(argv), env=self.env, cwd=cwd, stdout=out, stderr=err,
+                                   timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(ended.args, ended.returncode, out.read(), err.read())
 
     def drive(self, exe_path, args=(), timeout=60, user=None, password=None, cancel_auth=False,
               hold_ms=0, on_event=None, exit_grace_ms=None, watch_wait=True, cwd=None):
