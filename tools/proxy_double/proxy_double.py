@@ -68,16 +68,22 @@ class Handler(BaseHTTPRequestHandler):
         lines += ["%s: %s" % (name, value) for name, value in self.headers.items()
                   if name.lower() not in HOP_BY_HOP]
         lines.append("Connection: close")
-        try:
-            upstream = socket.create_connection(target, timeout=RELAY_SECONDS)
-        except OSError as error:
-            self._refuse(502, "cannot reach %s:%d: %s" % (target + (error,)))
+        upstream = self._open_upstream(target)
+        if not upstream:
             return
         with upstream:
             upstream.sendall(("\r\n".join(lines) + "\r\n\r\n").encode("latin-1"))
             self._record(200, "forwarded to %s:%d" % target)
             self._relay(upstream, one_way=True)
         self.close_connection = True
+
+    def _open_upstream(self, target):
+        """A connection to the route's target; None once the client was told it failed."""
+        try:
+            return socket.create_connection(target, timeout=RELAY_SECONDS)
+        except OSError as error:
+            self._refuse(502, "cannot reach %s:%d: %s" % (target + (error,)))
+            return None
 
     def do_CONNECT(self):
         host, _, port = self.path.rpartition(":")
@@ -87,10 +93,8 @@ class Handler(BaseHTTPRequestHandler):
         if not target:
             self._refuse(502, "no route to %s" % self.path)
             return
-        try:
-            upstream = socket.create_connection(target, timeout=RELAY_SECONDS)
-        except OSError as error:
-            self._refuse(502, "cannot reach %s:%d: %s" % (target + (error,)))
+        upstream = self._open_upstream(target)
+        if not upstream:
             return
         with upstream:
             self.wfile.write(b"HTTP/1.0 200 Connection established\r\n\r\n")
