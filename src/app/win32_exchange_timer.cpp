@@ -20,8 +20,10 @@ void Win32ExchangeTimer::Start() {
   Apply([this](uint64_t now) { m_deadline.Start(now); });
 }
 
-void Win32ExchangeTimer::Pause() {
-  Apply([this](uint64_t now) { m_deadline.Pause(now); });
+bool Win32ExchangeTimer::Pause() {
+  bool paused = false;
+  Apply([this, &paused](uint64_t now) { paused = m_deadline.Pause(now); });
+  return paused;
 }
 
 void Win32ExchangeTimer::Resume() {

@@ -19,7 +19,7 @@ class Win32ExchangeTimer : public net::ExchangeTimer {
   explicit Win32ExchangeTimer(uint32_t deadlineMs);
 
   void Start() override;
-  void Pause() override;
+  bool Pause() override;
   void Resume() override;
   bool Expired() override;
 

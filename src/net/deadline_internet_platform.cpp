@@ -24,8 +24,9 @@ bool DeadlineInternetPlatform::QueryStatusCode(uint32_t& status) {
 }
 
 bool DeadlineInternetPlatform::AskForCredentials() {
-  if (m_timer.Expired()) return false;
-  m_timer.Pause();
+  // Checked and stopped in one step: a deadline passing between the two would
+  // have the interface thread show the no-reply box beside the dialog.
+  if (!m_timer.Pause()) return false;
   const bool retry = m_platform.AskForCredentials();
   m_timer.Resume();
   return retry;
@@ -33,10 +34,7 @@ bool DeadlineInternetPlatform::AskForCredentials() {
 
 ReadStatus DeadlineInternetPlatform::ReadBody(char* buffer, size_t size, size_t& read) {
   read = 0;
-  if (m_timer.Expired()) return ReadStatus::kCutOff;
-  const ReadStatus status = m_platform.ReadBody(buffer, size, read);
-  // A read that failed because the time ran out while it waited was cut off too.
-  return status == ReadStatus::kFailed && m_timer.Expired() ? ReadStatus::kCutOff : status;
+  return m_timer.Expired() ? ReadStatus::kFailed : m_platform.ReadBody(buffer, size, read);
 }
 
 }  // namespace stagewell::net

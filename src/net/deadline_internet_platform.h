@@ -1,8 +1,8 @@
 // The exchange's platform calls held to a total deadline: the first
 // connection starts the clock, the password dialog pauses it, and once it has
 // run out every call fails without reaching the platform, so a worker that
-// comes back late does nothing more. A body read refused so says it was cut
-// off, so that part of a reply is never taken for the reply.
+// comes back late does nothing more: a body read refused so fails, so that
+// part of a reply is never taken for the reply.
 #pragma once
 
 #include "net/internet_platform.h"
@@ -14,7 +14,8 @@ class ExchangeTimer {
  public:
   virtual ~ExchangeTimer() = default;
   virtual void Start() = 0;
-  virtual void Pause() = 0;
+  // False, with nothing changed, once the time has run out.
+  virtual bool Pause() = 0;
   virtual void Resume() = 0;
   virtual bool Expired() = 0;
 };

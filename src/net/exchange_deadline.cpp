@@ -8,10 +8,13 @@ void ExchangeDeadline::Start(uint64_t nowMs) {
   m_runningSince = nowMs;
 }
 
-void ExchangeDeadline::Pause(uint64_t nowMs) {
-  if (m_state != State::kRunning) return;
-  m_spentMs = Spent(nowMs);
-  m_state = State::kPaused;
+bool ExchangeDeadline::Pause(uint64_t nowMs) {
+  if (Expired(nowMs)) return false;
+  if (m_state == State::kRunning) {
+    m_spentMs = Spent(nowMs);
+    m_state = State::kPaused;
+  }
+  return true;
 }
 
 void ExchangeDeadline::Resume(uint64_t nowMs) {

@@ -16,7 +16,10 @@ class ExchangeDeadline {
 
   // The first start counts; a later one (the retry after the dialog) does not.
   void Start(uint64_t nowMs);
-  void Pause(uint64_t nowMs);
+  // Stops the clock for the password dialog, unless the time has already run
+  // out: then it stays as it is and the answer is false, so that the check
+  // and the stop are one step for whoever holds the clock's lock.
+  bool Pause(uint64_t nowMs);
   void Resume(uint64_t nowMs);
 
   // Time left at `nowMs`; none while the clock does not run (before the

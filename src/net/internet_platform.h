@@ -26,9 +26,9 @@ struct UrlParts {
 // ends it before anything is sent.
 enum class SendStatus { kSent, kFailed, kCertificateInvalid };
 
-// How a read of the body ended. kCutOff: the exchange's time had run out, so
-// what was read so far is not the whole answer.
-enum class ReadStatus { kRead, kFailed, kCutOff };
+// How a read of the body ended. kFailed: what was read so far is not the
+// whole answer (the connection failed or stalled, or the exchange's time ran out).
+enum class ReadStatus { kRead, kFailed };
 
 class InternetPlatform {
  public:

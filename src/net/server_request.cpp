@@ -76,12 +76,13 @@ bool CServerRequest::ReadReply(std::string& line) {
   while (line.size() < kMaxReplyLine) {
     size_t want = std::min(kReadPiece, kMaxReplyLine - line.size());
     size_t read = 0;
-    const ReadStatus status = m_platform.ReadBody(piece, want, read);
-    if (status == ReadStatus::kCutOff) {
+    // A read that fails before the line, the body or the bound ends leaves a
+    // part, and whole blocks of a part open to whatever they say, "0" included.
+    if (m_platform.ReadBody(piece, want, read) != ReadStatus::kRead) {
       line.clear();
       return false;
     }
-    if (status != ReadStatus::kRead || read == 0) return true;
+    if (read == 0) return true;
     read = std::min(read, want);
     for (size_t i = 0; i < read; ++i) {
       if (piece[i] == '\n') {

@@ -33,8 +33,8 @@ class CServerRequest {
 
   SendOutcome Send(std::string url);
   // The first body line without its line feed, at most kMaxReplyLine bytes.
-  // False, with the line cleared, when the exchange's time ran out before the
-  // line ended: part of a reply is no reply.
+  // False, with the line cleared, when a read failed or the exchange's time ran
+  // out before the line ended: part of a reply is no reply.
   bool ReadReply(std::string& line);
   void Close();
 

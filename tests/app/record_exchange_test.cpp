@@ -208,6 +208,17 @@ TEST(RecordExchange, OutcomesThatNeverReachedTheService) {
   EXPECT_STREQ(kCertificateInvalid.title, kNoReply.title);
 }
 
+// A clock that moves only when a scripted call says so.
+struct ManualTimer : net::ExchangeTimer {
+  explicit ManualTimer(uint64_t budgetMs) : deadline(budgetMs) {}
+  void Start() override { deadline.Start(now); }
+  bool Pause() override { return deadline.Pause(now); }
+  void Resume() override { deadline.Resume(now); }
+  bool Expired() override { return deadline.Expired(now); }
+  net::ExchangeDeadline deadline;
+  uint64_t now = 0;
+};
+
 // A server that sends the reply one byte per read, each read taking readMs on
 // the clock of the deadline.
 struct TricklingServer : FakeInternetPlatform {
@@ -223,14 +234,7 @@ struct TricklingServer : FakeInternetPlatform {
 // The sealed "0" of a reply cut short could open to anything; the deadline
 // must leave no reply at all, never an outcome of the part that came.
 TEST(RecordExchange, ReplyCutByTheDeadlineIsNoReplyWithoutAThread) {
-  struct ManualTimer : net::ExchangeTimer {
-    void Start() override { deadline.Start(now); }
-    void Pause() override { deadline.Pause(now); }
-    void Resume() override { deadline.Resume(now); }
-    bool Expired() override { return deadline.Expired(now); }
-    net::ExchangeDeadline deadline{1000};
-    uint64_t now = 0;
-  } timer;
+  ManualTimer timer(1000);
   for (const std::string& reply : {SealedReply("0"), SealedReply("-1"), std::string("garbage\r\n")}) {
     FakePlatform identity = FallbackIdentity();
     TricklingServer server([&timer](uint64_t ms) { timer.now += ms; });
@@ -242,13 +246,56 @@ TEST(RecordExchange, ReplyCutByTheDeadlineIsNoReplyWithoutAThread) {
   }
 }
 
+// Whole sealed runs of "0" and then a read that fails, at once (a reset) or
+// after a stall past the receive time-out but inside the deadline: the part
+// would open to "accepted", and the user would be told the master is ready.
+TEST(RecordExchange, LineThatDidNotEndIsNoReply) {
+  std::string runs;
+  for (int run = 0; run < 6; ++run) runs += SealedReply("0").substr(0, SealedReply("0").size() - 2);
+  ASSERT_GT(runs.size(), 127u) << "the part must span more than one read piece";
+  struct Row {
+    const char* name;
+    bool readFails;
+    uint64_t stallMs;
+    const BoxMessage* box;
+  };
+  const Row rows[] = {
+      {"reset before the line feed", true, 0, &kNoReply},
+      {"stall past the receive time-out", true, 4000, &kNoReply},
+      {"body that ends without a line feed", false, 0, &kAccepted},
+  };
+  for (const auto& row : rows) {
+    struct CutServer : FakeInternetPlatform {
+      explicit CutServer(ManualTimer& clock) : timer(clock) {}
+      net::ReadStatus ReadBody(char* buffer, size_t size, size_t& read) override {
+        const net::ReadStatus status = FakeInternetPlatform::ReadBody(buffer, size, read);
+        if (status == net::ReadStatus::kFailed) timer.now += stallMs;
+        return status;
+      }
+      ManualTimer& timer;
+      uint64_t stallMs = 0;
+    };
+    ManualTimer timer(7000);
+    FakePlatform identity = FallbackIdentity();
+    CutServer server(timer);
+    server.body = runs;
+    server.maxPiece = 127;
+    server.readFailsAtEnd = row.readFails;
+    server.stallMs = row.stallMs;
+    net::DeadlineInternetPlatform guarded(server, timer);
+    RecordExchange exchange(identity, guarded, "service.example");
+    EXPECT_EQ(&exchange.Transmit(SampleRecord()), row.box) << row.name;
+    EXPECT_FALSE(timer.Expired()) << row.name << ": the deadline must not be what ended it";
+  }
+}
+
 // A thread-safe clock on the steady clock, as the worker and the waiting
 // thread share one.
 class SteadyTimer : public net::ExchangeTimer {
  public:
   explicit SteadyTimer(uint64_t budgetMs) : m_deadline(budgetMs) {}
   void Start() override { Apply(&net::ExchangeDeadline::Start); }
-  void Pause() override { Apply(&net::ExchangeDeadline::Pause); }
+  bool Pause() override { return Apply(&net::ExchangeDeadline::Pause); }
   void Resume() override { Apply(&net::ExchangeDeadline::Resume); }
   bool Expired() override {
     std::lock_guard<std::mutex> hold(m_lock);
@@ -260,9 +307,10 @@ class SteadyTimer : public net::ExchangeTimer {
     using namespace std::chrono;
     return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
   }
-  void Apply(void (net::ExchangeDeadline::*change)(uint64_t)) {
+  template <typename Result>
+  Result Apply(Result (net::ExchangeDeadline::*change)(uint64_t)) {
     std::lock_guard<std::mutex> hold(m_lock);
-    (m_deadline.*change)(NowMs());
+    return (m_deadline.*change)(NowMs());
   }
   std::mutex m_lock;
   net::ExchangeDeadline m_deadline;

@@ -75,11 +75,27 @@ TEST(ExchangeDeadline, TimeLeftAfterEachHistory) {
   }
 }
 
-TEST(ExchangeDeadline, ExpiredDuringAPauseStaysExpired) {
-  ExchangeDeadline deadline(1000);
-  deadline.Start(0);
-  deadline.Pause(1500);
-  EXPECT_TRUE(deadline.Expired(1600));
+TEST(ExchangeDeadline, PauseIsRefusedOnceTheTimeHasRunOut) {
+  struct Row {
+    const char* name;
+    uint64_t pauseAt;
+    bool paused;
+    std::optional<uint64_t> remainingAfter;  // at 5000
+  };
+  const Row rows[] = {
+      {"in time: the clock stops", 999, true, std::nullopt},
+      {"at the end: it runs on, expired", 1000, false, 0},
+      {"past the end", 1500, false, 0},
+  };
+  for (const auto& row : rows) {
+    ExchangeDeadline deadline(1000);
+    deadline.Start(0);
+    EXPECT_EQ(deadline.Pause(row.pauseAt), row.paused) << row.name;
+    EXPECT_EQ(deadline.Remaining(5000), row.remainingAfter) << row.name;
+    EXPECT_EQ(deadline.Expired(5000), !row.paused) << row.name;
+  }
+  ExchangeDeadline notStarted(1000);
+  EXPECT_TRUE(notStarted.Pause(0)) << "before the start nothing has run out";
 }
 
 }  // namespace
