@@ -129,6 +129,7 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
   SendStatus SendRequest() override {
     HINTERNET request = Current(m_request);
     if (!request) return SendStatus::kFailed;
+    m_bodyRead = 0;
     if (m_api->HttpSendRequestA(request, nullptr, 0, nullptr, 0)) return SendStatus::kSent;
     return IsCertificateError(GetLastError()) ? SendStatus::kCertificateInvalid : SendStatus::kFailed;
   }
@@ -159,9 +160,12 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
     HINTERNET request = Current(m_request);
     if (!request) return ReadStatus::kFailed;
     DWORD got = 0;
-    BOOL ok = m_api->InternetReadFile(request, buffer, static_cast<DWORD>(size), &got);
+    if (!m_api->InternetReadFile(request, buffer, static_cast<DWORD>(size), &got)) return ReadStatus::kFailed;
     read = got <= size ? got : size;
-    return ok ? ReadStatus::kRead : ReadStatus::kFailed;
+    m_bodyRead += read;
+    // Wine's WinINet reports a connection reset inside the body as its end:
+    // a body shorter than it announced did not end.
+    return read == 0 && EndedShort(request) ? ReadStatus::kFailed : ReadStatus::kRead;
   }
 
   void CloseRequest() override { Release(m_request); }
@@ -199,6 +203,14 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
     }
   }
 
+  bool EndedShort(HINTERNET request) {
+    DWORD announced = 0;
+    DWORD size = sizeof(announced);
+    return m_api->HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced, &size,
+                                 nullptr) &&
+           m_bodyRead < announced;
+  }
+
   void SetTimeouts(HINTERNET handle) {
     if (!handle) return;
     DWORD connect = m_connectTimeoutMs;
@@ -228,6 +240,7 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
   uint32_t m_receiveTimeoutMs;
   win32::CriticalSection m_lock;
   bool m_aborted = false;
+  uint64_t m_bodyRead = 0;  // of the response to the last send; the worker's alone
   // Destroyed bottom-up: request, connection, then session.
   UniqueInternet m_session;
   UniqueInternet m_connection;

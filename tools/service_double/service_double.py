@@ -38,6 +38,10 @@ Modes (the answer to GET /iqor/NewWA.dll?...):
                 (default 2000) after the status line and headers
   trickle-headers  as normal, but the status line and headers are sent one
                 byte every --trickle-ms, then the body
+  cut-reset     checks, stores nothing; announces a line of CUT_RUNS sealed "0"
+                runs, sends the first CUT_SENT_RUNS of them (whole runs, more
+                than one 127-byte read) and resets the connection
+  cut-stall     as cut-reset, but stalls there until the client leaves
 
 GET /_control?mode=NAME[&trickle_ms=N] switches the mode (and the trickle
 interval) of a running double; not recorded.
@@ -60,6 +64,7 @@ import signal
 import socket
 import sqlite3
 import ssl
+import struct
 import sys
 import threading
 import time
@@ -73,6 +78,8 @@ QUERY_KEYS = ["O", "", "STO", "P1", "P2", "P3", "P4", "P5", "P6", "P7", "P8", "R
 SERVICE_PATH = "/iqor/NewWA.dll"
 MOVED_PATH = "/iqor/Moved"
 HUGE_LINE_BYTES = 8 * 1024 * 1024
+# The cut modes' line: the part that arrives opens whole, to "0" six times.
+CUT_RUNS, CUT_SENT_RUNS = 8, 6
 HTML_LINE = b"<html><body><h1>Service page</h1></body></html>\r\n"
 DEFAULT_TRICKLE_MS = 2000
 HANDSHAKE_SECONDS = 20
@@ -413,6 +420,30 @@ class Handler(BaseHTTPRequestHandler):
         if self._trickle(self._head(200, body)):
             self._write(body)
 
+    def reply_cut_line(self, request):
+        """Whole sealed runs of a longer line, then a reset or a stall before its
+        line feed: the part opens to "accepted", and is no reply."""
+        if request.key is None:
+            self._answer(request.record, 200, b"ERR\r\n", None)
+            return
+        run = seal(b"0", request.key).encode()
+        body = run * CUT_RUNS + b"\r\n"
+        part = run * CUT_SENT_RUNS
+        request.record["answer"] = {"status": 200, "body": body.decode("latin-1"), "sent": part.decode("latin-1"),
+                                    "opened_part": open_reply(part.decode("latin-1"), request.key).decode("latin-1"),
+                                    "expected_outcome": "no reply"}
+        self.server.write_record(request.record)
+        self.close_connection = True
+        if not self._write(self._head(200, body) + part):
+            return
+        self.wfile.flush()
+        if request.mode == "cut-stall":
+            self._wait_for_client_to_leave()
+            return
+        # A zero linger time makes the close a reset, not an orderly end.
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.connection.close()
+
     # --- helpers of the replies ----------------------------------------------
 
     def _verdict_line(self, request):
@@ -550,6 +581,8 @@ REPLIES = {
     "huge": Handler.reply_huge_line,
     "trickle-body": Handler.reply_trickled_body,
     "trickle-headers": Handler.reply_trickled_headers,
+    "cut-reset": Handler.reply_cut_line,
+    "cut-stall": Handler.reply_cut_line,
 }
 MODES = tuple(REPLIES)
 

@@ -4,6 +4,7 @@ answers over real HTTP on the loopback."""
 import http.client
 import json
 import os
+import re
 import signal
 import socket
 import ssl
@@ -201,6 +202,30 @@ class ServiceTest(unittest.TestCase):
                 else:
                     self.assertGreater(head_seconds, 0.5)
                 self.assertEqual(self.records()[-1]["answer"]["trickled"], mode.split("-")[1])
+
+    def test_cut_modes_send_whole_runs_of_zero_then_reset_or_stall(self):
+        rows = [("cut-reset", ConnectionResetError), ("cut-stall", socket.timeout)]
+        for number, (mode, ending) in enumerate(rows):
+            with self.subTest(mode):
+                self.server.mode = mode
+                with socket.create_connection(("127.0.0.1", self.server.server_address[1]), timeout=1) as client:
+                    client.sendall(("GET %s HTTP/1.0\r\n\r\n" % self.target(
+                        self.query(customer=b"88888%d" % number))).encode())
+                    received = b""
+                    with self.assertRaises(ending):
+                        while True:
+                            chunk = client.recv(4096)
+                            if not chunk:
+                                break
+                            received += chunk
+                head, _, part = received.partition(b"\r\n\r\n")
+                announced = int(re.search(rb"Content-Length: (\d+)", head).group(1))
+                self.assertGreater(len(part), 127)
+                self.assertLess(len(part), announced)
+                self.assertNotIn(b"\n", part)
+                self.assertEqual(sd.open_reply(part.decode(), self.KEY.encode()), b"0" * sd.CUT_SENT_RUNS)
+                self.assertEqual(self.records()[-1]["answer"]["expected_outcome"], "no reply")
+                self.assertFalse(self.records()[-1]["stored"])
 
     def test_trickling_stops_when_the_client_leaves(self):
         self.server.mode = "trickle-body"

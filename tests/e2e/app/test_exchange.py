@@ -1,11 +1,13 @@
 """The whole run under Wine against the service double: what is sent, what is
 shown, and that nothing is written."""
 
+import datetime
 import os
 import re
 import socket
 import time
 import unittest
+import zoneinfo
 
 from stagewell_harness import boxes, installation
 from stagewell_harness.double import ServiceDouble, port_of_host, wire
@@ -15,6 +17,9 @@ WORK = os.environ.get("STAGEWELL_E2E_WORK", "/tmp/stagewell-e2e-exchange")
 # The exes carry the service's address from their build.
 SERVICE_PORT = port_of_host(os.environ["STAGEWELL_SERVICE_HOST"])
 USER, PASSWORD = "master", "s3cret"
+# Hebrew systems' own zone: far enough from UTC (two or three hours) that a date
+# read in UTC instead of local time shows.
+LOCAL_ZONE = "Asia/Jerusalem"
 
 # A record a user would have: Hebrew folders, "&" and "=" inside values, a
 # placeholder's text inside the reports directory, a local database.
@@ -76,7 +81,9 @@ class ExchangeUnderWine(unittest.TestCase):
         self.assertFalse(result.boxes[-1]["wait_visible"], "wait window still up behind the outcome box")
 
     def test_first_run_is_accepted_and_the_second_is_a_duplicate(self):
-        result, requests = self.run_exe(RECORD)
+        started = datetime.datetime.now(zoneinfo.ZoneInfo(LOCAL_ZONE))
+        result, requests = self.run_exe(RECORD, env={"TZ": LOCAL_ZONE})
+        ended = datetime.datetime.now(zoneinfo.ZoneInfo(LOCAL_ZONE))
         self.assertOneBox(result, boxes.ACCEPTED)
         self.assertEqual((result.wait["title"], result.wait["text"]), (boxes.WAIT_TITLE, boxes.WAIT_TEXT))
         # The work runs on a worker while the wait window keeps answering.
@@ -95,6 +102,12 @@ class ExchangeUnderWine(unittest.TestCase):
         self.assertEqual(fields["P5"], "55443")
         self.assertEqual(fields["P6"], "7")
         self.assertRegex(fields["P7"], r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$")
+        # The run's local time, not UTC's, with its day and month in their places.
+        sent = datetime.datetime.strptime(fields["P7"], "%Y-%m-%d %H:%M:%S")
+        window = (started.replace(tzinfo=None) - datetime.timedelta(minutes=1),
+                  ended.replace(tzinfo=None) + datetime.timedelta(minutes=1))
+        self.assertTrue(window[0] <= sent <= window[1], "date sent %s, local time of the run %s to %s" % (
+            fields["P7"], started.strftime("%Y-%m-%d %H:%M:%S"), ended.strftime("%Y-%m-%d %H:%M:%S")))
         self.assertEqual(fields["P8"], "2016 SP2 77")
         self.assertRegex(fields["RENCR"], r"^[0-9A-F]{20}$")
         self.assertEqual(request["envelope"]["identity"], fields["RENCR"])
@@ -168,6 +181,8 @@ class ExchangeUnderWine(unittest.TestCase):
             ("500 body", "server-error", boxes.FAULT),
             ("close without response", "close", boxes.NO_REPLY),
             ("line of 8 MiB", "huge", boxes.FAULT),
+            # Its part would open to "0": accepted, though the line never ended.
+            ("line cut by a reset", "cut-reset", boxes.NO_REPLY),
         ]
         for number, (name, mode, expected) in enumerate(cases):
             with self.subTest(name):
@@ -203,20 +218,33 @@ class ExchangeUnderWine(unittest.TestCase):
         # not part of it.
         deadline_s, margin_s = 7, 4
         cases = [
-            ("silent", "silent"),
-            ("trickled body", "trickle-body"),
-            ("trickled headers", "trickle-headers"),
+            ("silent", "silent", False),
+            ("trickled body", "trickle-body", False),
+            ("trickled headers", "trickle-headers", False),
+            # Only the worker, the timer and the deadline can wake the wait
+            # then, as on a desk where nobody moves the mouse.
+            ("trickled headers, no window message sent", "trickle-headers", True),
+            # The read fails at the 4 s receive time-out, inside the deadline;
+            # the whole runs that came would open to "0".
+            ("line stalled before its end", "cut-stall", False),
         ]
-        for number, (name, mode) in enumerate(cases):
+        for number, (name, mode, quiet) in enumerate(cases):
             with self.subTest(name):
                 self.double.mode(mode)
                 shown = []
                 result, requests = self.run_exe(dict(RECORD, Customer=str(530000 + number)), exe=self.short_exe,
+                                                quiet=quiet,
                                                 on_event=lambda e: e["event"] == "box" and shown.append(time.time()))
                 self.assertOneBox(result, boxes.NO_REPLY)
                 self.assertEqual(len(requests), 1, requests)
                 elapsed = shown[0] - requests[0]["received_at"]
                 self.assertLess(elapsed, deadline_s + margin_s, "the exchange outlasted its deadline")
+                if mode == "cut-stall":
+                    self.assertLess(elapsed, deadline_s, "ended by the deadline, not by the failed read")
+                if quiet:
+                    self.assertIsNone(result.wait, "the driver read the wait window")
+                    self.assertIsNone(result.longest_stall_ms, "the driver watched the wait window")
+                    continue
                 self.assertIsNotNone(result.longest_stall_ms, "the watcher never saw the wait window")
                 self.assertGreater(result.probes, 10, result)
                 self.assertLess(result.longest_stall_ms, 1000, "the wait window stopped answering")

@@ -3,9 +3,11 @@
 // OK, and answers the internet authentication dialog (the server's or the
 // proxy's, whose texts it reports). It also watches whether
 // the wait window keeps answering, and whether the program ends once OK is
-// pressed on a box. One JSON object per line, UTF-8.
+// pressed on a box. One JSON object per line, UTF-8. --quiet sends the program
+// no window message at all until a box is up: no watcher, and the wait window
+// is not read (reading another process's control's text sends it one).
 //
-//   box_driver.exe [--timeout MS] [--hold MS] [--exit-grace MS] [--no-watch]
+//   box_driver.exe [--timeout MS] [--hold MS] [--exit-grace MS] [--no-watch | --quiet]
 //                  [--user U --password P | --cancel-auth] [--out FILE] -- program.exe [args...]
 
 #include <windows.h>
@@ -32,6 +34,7 @@ struct Options {
   // A program still running this long after OK on a box is reported as such.
   DWORD exitGraceMs = 2000;
   bool watchWait = true;  // off for timings, where the probes would compete with the program
+  bool quiet = false;
   std::wstring user, password;
   bool answerAuth = false;
   bool cancelAuth = false;
@@ -128,7 +131,7 @@ void Inspect(std::set<HWND>& handled, const Options& options, bool& waitSeen, La
   std::vector<HWND> windows = ChildTopLevelWindows();
   // Reported once the run has placed it and set its text.
   HWND wait = VisibleWaitWindow(windows);
-  if (!waitSeen && wait && GetWindowTextLengthW(GetDlgItem(wait, IDC_WAIT_TEXT)) > 0) {
+  if (!options.quiet && !waitSeen && wait && GetWindowTextLengthW(GetDlgItem(wait, IDC_WAIT_TEXT)) > 0) {
     waitSeen = true;
     char line[64];
     std::snprintf(line, sizeof line, ",\"ms\":%.1f}", ElapsedMs());
@@ -188,6 +191,9 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
       options.exitGraceMs = static_cast<DWORD>(_wtoi(next().c_str()));
     } else if (arg == L"--no-watch") {
       options.watchWait = false;
+    } else if (arg == L"--quiet") {
+      options.watchWait = false;
+      options.quiet = true;
     } else if (arg == L"--user") {
       options.user = next();
       options.answerAuth = true;
@@ -226,7 +232,7 @@ int main() {
   Options options;
   if (!argv || !ParseOptions(argc, argv, options)) {
     std::fputs(
-        "usage: box_driver [--timeout MS] [--hold MS] [--exit-grace MS] [--no-watch] "
+        "usage: box_driver [--timeout MS] [--hold MS] [--exit-grace MS] [--no-watch | --quiet] "
         "[--user U --password P | --cancel-auth] [--out FILE] -- program [args]\n",
         stderr);
     return 2;

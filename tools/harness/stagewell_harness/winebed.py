@@ -268,13 +268,15 @@ class WineBed:
             return subprocess.CompletedProcess(ended.args, ended.returncode, out.read(), err.read())
 
     def drive(self, exe_path, args=(), timeout=60, user=None, password=None, cancel_auth=False,
-              hold_ms=0, on_event=None, exit_grace_ms=None, watch_wait=True, cwd=None):
+              hold_ms=0, on_event=None, exit_grace_ms=None, watch_wait=True, quiet=False, cwd=None, env=None):
         """Runs exe_path under the box driver, which presses OK on every box.
 
         on_event, when given, is called with each event as it arrives (the driver
         holds each box on screen for hold_ms first), e.g. to take a screenshot.
         exit_grace_ms is how long the program may take to end after OK on a box.
-        watch_wait=False turns the wait window's watcher off (for timings).
+        watch_wait=False turns the wait window's watcher off (for timings);
+        quiet=True sends the program no window message until a box is up (no
+        watcher, the wait window not read). env adds variables for the program.
         The driver ends the program after timeout seconds; should the driver
         itself hang, it is killed 30 s later and the result says timed_out.
         """
@@ -284,7 +286,9 @@ class WineBed:
         argv = [WINE, os.path.abspath(driver), "--timeout", str(int(timeout * 1000)), "--hold", str(hold_ms)]
         if exit_grace_ms is not None:
             argv += ["--exit-grace", str(int(exit_grace_ms))]
-        if not watch_wait:
+        if quiet:
+            argv += ["--quiet"]
+        elif not watch_wait:
             argv += ["--no-watch"]
         if user is not None:
             argv += ["--user", user, "--password", password or ""]
@@ -293,7 +297,8 @@ class WineBed:
         argv += ["--", self.to_windows_path(exe_path)] + list(args)
         # Started from its own folder, as a double-click would, so no DLL of the
         # caller's working directory is found by accident; `cwd` sets another.
-        process = subprocess.Popen(argv, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+        process = subprocess.Popen(argv, env=dict(self.env, **(env or {})), stdout=subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL,
                                    cwd=cwd or os.path.dirname(os.path.abspath(exe_path)))
         lines = queue.Queue()
         reader = threading.Thread(target=_read_lines, args=(process.stdout, lines), daemon=True)
