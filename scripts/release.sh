@@ -156,16 +156,6 @@ fi
 # Inside dist/, so that publishing is a rename on the same file system.
 stage=$(mktemp -d "$dist/.release.XXXXXX") || fail "cannot write into '$dist'"
 
-# "TIME by AUTHORITY" of a signed file's time stamp, from osslsigncode's
-# report (which names both whether or not it trusts the authority).
-time_stamp_of() {
-  osslsigncode verify -in "$1" 2>/dev/null | awk '
-    /^\tTimestamp time:/ && !time { sub(/^\tTimestamp time: /, ""); time = $0 }
-    /^Timestamp verified using:/ { tsa = 1 }
-    tsa && /Subject:/ && !authority { sub(/^[ \t]*Subject: /, ""); authority = $0 }
-    END { if (time) print time " by " (authority ? authority : "an authority the signature does not name") }'
-}
-
 names=()
 for arch in x86 x64; do
   name=stagewell-$version-$arch.exe
@@ -184,7 +174,7 @@ for arch in x86 x64; do
       fail "signing the $arch exe failed (osslsigncode's last lines above)"
     fi
     if [[ -n $timestamp ]]; then
-      stamp=$(time_stamp_of "$stage/$name")
+      stamp=$(osslsigncode verify -in "$stage/$name" 2>/dev/null | time_stamp_in_report)
       [[ -n $stamp ]] || fail "the $arch exe's signature carries no time stamp from '$timestamp'"
       echo "$arch exe time-stamped at $stamp"
     fi

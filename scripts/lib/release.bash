@@ -39,3 +39,18 @@ release_version() {
   [[ $version =~ ^[0-9]+(\.[0-9]+)*$ ]] || fail "no version in ${header#"$root"/}"
   echo "$version"
 }
+
+# "TIME by AUTHORITY" of the time stamp in an osslsigncode verify report (on
+# stdin), empty without one. The authority is the certificate whose serial the
+# countersignature names; the report lists it whether or not it is trusted.
+time_stamp_in_report() {
+  awk '
+    /^Countersignatures:/ { counter = 1 }
+    counter && /^\tTimestamp time:/ && !time { sub(/^\tTimestamp time: /, ""); time = $0 }
+    counter && /^\tSerial:/ && !serial { serial = $2 }
+    /^Timestamp verified using:/ { listed = 1 }
+    listed && /Subject:/ { sub(/^[ \t]*Subject: /, ""); subject = $0 }
+    listed && /Serial :/ && $3 == serial && !authority { authority = subject }
+    /^Signing certificate chain|^Signature verification/ { listed = 0 }
+    END { if (time) print time " by " (authority ? authority : "an authority the signature does not name") }'
+}
