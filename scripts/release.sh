@@ -168,7 +168,7 @@ for arch in x86 x64; do
     if ! printf '%s' "$pin" | "${sign[@]}" -in "${release_exe[$arch]}" -out "$stage/$name" >"$work/sign-$arch.log" 2>&1; then
       if [[ -n $timestamp ]] && grep -q -i 'timestamp' "$work/sign-$arch.log"; then
         grep -i -E 'timestamp reply|HTTP|code=|connect|failed to' "$work/sign-$arch.log" | grep -v -E 'DECODER|^Use the' | head -n 4 >&2
-        fail "time-stamping the $arch exe at '$timestamp' failed (osslsigncode's lines above)"
+        fail "signing the $arch exe failed: no time stamp from '$timestamp' (osslsigncode's lines above)"
       fi
       tail -n 5 "$work/sign-$arch.log" >&2
       fail "signing the $arch exe failed (osslsigncode's last lines above)"

@@ -103,17 +103,24 @@ for exe in "${exes[@]}"; do
     signed=
     cp "$exe" "$stripped"
   fi
-  difference=$(cmp "$stripped" "${release_exe[$arch]}" 2>&1)
-  if [[ -z $difference ]]; then
+  # The first difference that is not in the PE checksum, which follows from
+  # the rest: a changed byte anywhere changes it too.
+  checksum_at=$(($(le "$stripped" 60 4) + 88))
+  first=$(cmp -l "$stripped" "${release_exe[$arch]}" 2>/dev/null |
+    awk -v c="$checksum_at" '$1 - 1 < c || $1 - 1 >= c + 4 { print $1 - 1; exit }')
+  size=$(stat -c %s "$stripped") rebuilt_size=$(stat -c %s "${release_exe[$arch]}")
+  if [[ -z $first ]] && ((size == rebuilt_size)) && cmp -s "$stripped" "${release_exe[$arch]}"; then
     echo "  code:       identical to the rebuild for $host ($(sha256sum <"$stripped" | cut -c1-16))"
-  elif [[ $difference =~ differ:\ (byte|char)\ ([0-9]+) ]]; then
-    offset=$((BASH_REMATCH[2] - 1))
-    where=$(section_of "${release_exe[$arch]}" "$offset")
-    printf -v hex '0x%x' "$offset"
-    echo "  code:       DIFFERS from the rebuild for $host: first at offset $offset ($hex), in $where"
-    problems+=("its code is not what this checkout builds for $host")
   else
-    echo "  code:       DIFFERS from the rebuild for $host: ${difference#*: } (sizes $(stat -c %s "$stripped") and $(stat -c %s "${release_exe[$arch]}"))"
+    if [[ -n $first ]]; then
+      printf -v at 'first at offset %d (0x%x), in %s' "$first" "$first" "$(section_of "${release_exe[$arch]}" "$first")"
+    elif ((size != rebuilt_size)); then
+      at="the shorter one ends at offset $((size < rebuilt_size ? size : rebuilt_size))"
+    else
+      at="only in the PE checksum"
+    fi
+    ((size == rebuilt_size)) || at+="; $size bytes against the rebuild's $rebuilt_size"
+    echo "  code:       DIFFERS from the rebuild for $host: $at"
     problems+=("its code is not what this checkout builds for $host")
   fi
 
