@@ -118,9 +118,10 @@ if [[ -n $module ]]; then
   fi
   if [[ $cert == pkcs11:* ]]; then
     # The token's certificate, as the probe's signature carries it.
-    osslsigncode extract-signature -pem -in "$work/probe-signed.ps1" -out "$work/probe.p7" >/dev/null 2>&1 &&
-      openssl pkcs7 -in "$work/probe.p7" -print_certs 2>/dev/null | openssl x509 -out "$work/token-cert.pem" 2>/dev/null ||
+    if ! { osslsigncode extract-signature -pem -in "$work/probe-signed.ps1" -out "$work/probe.p7" >/dev/null 2>&1 &&
+      openssl pkcs7 -in "$work/probe.p7" -print_certs 2>/dev/null | openssl x509 -out "$work/token-cert.pem" 2>/dev/null; }; then
       fail "cannot read the certificate '$cert' back from the probe's signature"
+    fi
     check_code_signing "$work/token-cert.pem" "$cert"
   fi
 elif [[ -n $cert || -n $key ]]; then

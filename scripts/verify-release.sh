@@ -160,7 +160,8 @@ for exe in "${exes[@]}"; do
 
   if ((${#problems[@]})); then
     status=1
-    echo "  verdict:    NOT VERIFIED: $(IFS=';'; echo "${problems[*]}" | sed 's/;/; /g')"
+    joined=$(printf '%s; ' "${problems[@]}")
+    echo "  verdict:    NOT VERIFIED: ${joined%; }"
   else
     echo "  verdict:    verified: built from this checkout for $host, signed by $signer"
   fi

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154,SC2034  # root comes from, release_exe goes to, the sourcing script
 # The parts of a release that scripts/release.sh and scripts/verify-release.sh
 # share, so that a verification rebuilds exactly what a release builds.
 # Sourced; expects $root (the checkout), $me (the script's name) and fail().
