@@ -4,6 +4,7 @@ on altered copies: the PIN never shows, bad input and failed time stamps leave
 dist/ as it was, and only the untouched release verifies."""
 
 import os
+import pty
 import re
 import shutil
 import struct
@@ -16,7 +17,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "harness"))
 
-from release_fixture import (CODE_SIGNING, HOST, SOFTHSM_MODULE, Token, exe_name, make_certificate,  # noqa: E402
+from release_fixture import (HOST, RELEASE, SOFTHSM_MODULE, Token, exe_name, make_certificate,  # noqa: E402
                              make_key, release, verify_release)
 from stagewell_harness.timestamp import TimestampDouble  # noqa: E402
 from test_release import snapshot  # noqa: E402
@@ -146,8 +147,8 @@ class TokenRelease(TokenFixture, unittest.TestCase):
         # The certificate in the token, no time stamp.
         cls.in_token = os.path.join(cls.scratch, "in-token")
         cls.in_token_run = release("--host", HOST, "--pkcs11-module", SOFTHSM_MODULE,
-                                   "--cert", cls.token.uri("signer", "cert"), "--key", cls.token.uri("signer", "private"),
-                                   "--dist", cls.in_token, env=cls.env)
+                                   "--cert", cls.token.uri("signer", "cert"),
+                                   "--key", cls.token.uri("signer", "private"), "--dist", cls.in_token, env=cls.env)
 
     def setUp(self):
         for run in (self.stamped_run, self.in_token_run):
@@ -178,6 +179,40 @@ class TokenRelease(TokenFixture, unittest.TestCase):
         for dist in (self.stamped, self.in_token):
             for name in os.listdir(dist):
                 self.assertNotIn(pin.encode(), read(os.path.join(dist, name)), name)
+
+    def test_without_the_variable_the_pin_is_asked_on_the_terminal_without_echo(self):
+        env = dict(self.token.env)
+        env.pop("STAGEWELL_SIGNING_PIN", None)
+        dist = os.path.join(self.scratch, "asked")
+        pid, terminal = pty.fork()
+        if pid == 0:  # the child: the pty is its controlling terminal
+            try:
+                os.execve(RELEASE, [RELEASE, "--host", HOST, "--pkcs11-module", SOFTHSM_MODULE, "--cert", self.cert,
+                                    "--key", self.token.uri("signer", "private"), "--dist", dist], env)
+            finally:
+                os._exit(127)
+        seen = b""
+        try:
+            while b"PIN of the token" not in seen:
+                chunk = os.read(terminal, 4096)
+                self.assertTrue(chunk, seen)
+                seen += chunk
+            os.write(terminal, self.token.pin.encode() + b"\n")
+            while True:
+                try:
+                    chunk = os.read(terminal, 4096)
+                except OSError:  # the child has ended and closed its side
+                    break
+                if not chunk:
+                    break
+                seen += chunk
+        finally:
+            _, status = os.waitpid(pid, 0)
+            os.close(terminal)
+        self.assertEqual(os.waitstatus_to_exitcode(status), 0, seen)
+        self.assertNotIn(self.token.pin.encode(), seen)
+        self.assertIn(b"wrote " + dist.encode(), seen)
+        self.assertEqual(osslsigncode_verify(os.path.join(dist, exe_name("x86")), self.cert).returncode, 0)
 
     def test_verify_release_accepts_the_release(self):
         exes = [os.path.join(self.stamped, exe_name(arch)) for arch in ARCHES]
@@ -319,9 +354,8 @@ class TokenBadInput(TokenFixture, unittest.TestCase):
         ]
         for name, url, cause in cases:
             with self.subTest(name):
-                for stderr in self.assertRefused(token + ["--timestamp", url],
-                                                 "signing the x86 exe failed: no time stamp from '%s'" % url, built=True,
-                                                 env=self.env):
+                message = "signing the x86 exe failed: no time stamp from '%s'" % url
+                for stderr in self.assertRefused(token + ["--timestamp", url], message, built=True, env=self.env):
                     self.assertIn(cause, stderr)
 
 if __name__ == "__main__":
