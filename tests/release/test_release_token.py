@@ -138,12 +138,24 @@ class TokenRelease(TokenFixture, unittest.TestCase):
         cls.tsa = TimestampDouble(os.path.join(cls.scratch, "tsa")).start()
         cls.addClassCleanup(cls.tsa.stop)
 
-        # The certificate in a file, time-stamped, with the PIN watched.
+        # The certificate in a file, time-stamped, with the PIN watched: by
+        # sampling, and by wrappers that log every argument the signing tools
+        # get (osslsigncode wipes a -pass argument at once, too fast to sample).
         cls.stamped = os.path.join(cls.scratch, "stamped")
+        wrappers = os.path.join(cls.scratch, "wrappers")
+        os.makedirs(wrappers)
+        cls.arguments_log = os.path.join(cls.scratch, "arguments.log")
+        for tool in ("osslsigncode", "openssl"):
+            path = os.path.join(wrappers, tool)
+            with open(path, "w") as handle:
+                handle.write('#!/bin/sh\nprintf "%%s\\n" "%s $*" >>"%s"\nexec %s "$@"\n'
+                             % (tool, cls.arguments_log, shutil.which(tool)))
+            os.chmod(path, 0o755)
+        wrapped = dict(cls.env, PATH=wrappers + os.pathsep + cls.env["PATH"])
         with PinWatch(cls.token.pin) as cls.watch:
             cls.stamped_run = release("--host", HOST, "--pkcs11-module", SOFTHSM_MODULE, "--cert", cls.cert,
                                       "--key", cls.token.uri("signer", "private"), "--timestamp", cls.tsa.url,
-                                      "--dist", cls.stamped, env=cls.env)
+                                      "--dist", cls.stamped, env=wrapped)
         # The certificate in the token, no time stamp.
         cls.in_token = os.path.join(cls.scratch, "in-token")
         cls.in_token_run = release("--host", HOST, "--pkcs11-module", SOFTHSM_MODULE,
@@ -173,6 +185,10 @@ class TokenRelease(TokenFixture, unittest.TestCase):
     def test_the_pin_shows_in_no_process_output_or_file(self):
         self.assertGreaterEqual(self.watch.signers_seen, 1, "the watch saw no signing")
         self.assertEqual(self.watch.leaks, [])
+        with open(self.arguments_log) as handle:
+            arguments = handle.read()
+        self.assertEqual(arguments.count("osslsigncode sign "), 3, arguments)  # the probe and each exe
+        self.assertNotIn(self.token.pin, arguments)
         pin = self.token.pin
         for run in (self.stamped_run, self.in_token_run):
             self.assertNotIn(pin, run.stdout + run.stderr)
