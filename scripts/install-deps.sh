@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ clang libclang-rt-14-dev clang-format-14 clang-tidy-14
   libgtest-dev libgmock-dev googletest libbenchmark-dev libssl-dev
-  python3 python3-cryptography sqlite3 osslsigncode
+  python3 python3-cryptography sqlite3 osslsigncode softhsm2 libengine-pkcs11-openssl opensc
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 wine32:i386 qemu-user-static xvfb xdotool x11-utils imagemagick locales fonts-dejavu-core
 )

@@ -2,7 +2,7 @@
 # Every test: native unit tests (plain and under ASan/UBSan), the fuzzers for a
 # short bounded time, both Windows builds with their import tables checked, the
 # Wine end-to-end suites of both exes, the release script (signing, checksums,
-# bad input, the signed exes under Wine), and the code's format and lint checks.
+# bad input, a key in a token, time stamps, verify-release.sh, the signed exes under Wine), and the code's format and lint checks.
 # Installs what it needs first.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -89,6 +89,7 @@ fi
     check_into exes scripts/check-exes.sh build/mingw-x64/src/app/stagewell.exe build/mingw-x86/src/app/stagewell.exe
     check_into reproducible scripts/check-reproducible.sh
     check_into release python3 tests/release/test_release.py
+    check_into release_token python3 tests/release/test_release_token.py
   fi
 } &
 wait
@@ -102,6 +103,7 @@ if [[ -n $wine ]]; then
   report_check exes "release exes: imports and size"
   report_check reproducible "release exes: reproducible"
   report_check release "release script: signing, checksums, bad input"
+  report_check release_token "release script: a key in a token, time stamps, verify-release.sh"
   check_into signed env STAGEWELL_BOX_DRIVER="$PWD/build/mingw-x64/tests/e2e/box_driver.exe" \
     PYTHONPATH="$PWD/tools/harness:$PWD/tests/release" STAGEWELL_E2E_WORK="$PWD/build/release-wine" \
     python3 tests/release/test_signed_run.py
