@@ -12,7 +12,9 @@ namespace {
 using wininet::UniqueInternet;
 
 constexpr DWORD kRequestContext = 1;
-constexpr DWORD kRequestFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT;
+// The address carries the sealed record and its key: kept out of the URL cache and the cookie jar.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                                INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES;
 // Host and object each hold at most this many characters.
 constexpr DWORD kMaxUrlPart = INTERNET_MAX_URL_LENGTH;
 // Newer than this toolchain's header.

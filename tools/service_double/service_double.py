@@ -4,7 +4,7 @@
 Usage:
   /usr/bin/python3 service_double.py [--port 0] [--db PATH] [--mode MODE]
                                      [--record PATH.jsonl] [--user U --password P]
-                                     [--delay-ms N] [--trickle-ms N]
+                                     [--delay-ms N] [--trickle-ms N] [--set-cookie NAME=VALUE]
                                      [--tls-cert CERT.pem --tls-key KEY.pem]
 
 Prints "READY <port>" on stdout once it listens (port 0 takes a free port, and
@@ -43,12 +43,17 @@ Modes (the answer to GET /iqor/NewWA.dll?...):
                 than one 127-byte read) and resets the connection
   cut-stall     as cut-reset, but stalls there until the client leaves
 
-GET /_control?mode=NAME[&trickle_ms=N] switches the mode (and the trickle
-interval) of a running double; not recorded.
+With --set-cookie every answer to the service's address carries a persistent
+cookie: "Set-Cookie: NAME=VALUE; expires=<a year on>; path=/".
+
+GET /_control?mode=NAME[&trickle_ms=N][&set_cookie=NAME=VALUE] switches the
+mode (and the trickle interval, and the cookie: set_cookie= with nothing after
+it sets none) of a running double; not recorded.
 
 Every other request is appended to the record file as one JSON object per line:
   request_line (text and hex), method, path, query (raw, as received), headers
-  ([name, value] in order), envelope (sealed, identity, snozel), opened query
+  ([name, value] in order), header_block (the header lines as received, byte
+  for byte as latin-1 text, up to and with the empty line), envelope (sealed, identity, snozel), opened query
   (hex of the raw Windows-1255 bytes and cp1255 text), keys (in order), fields
   (key -> cp1255 text), checks (name -> bool), ok, answer (status, body,
   opened, expected_outcome: what the program should conclude from it), stored.
@@ -57,6 +62,7 @@ Every other request is appended to the record file as one JSON object per line:
 import argparse
 import base64
 import contextlib
+import email.utils
 import json
 import re
 import select
@@ -83,6 +89,7 @@ CUT_RUNS, CUT_SENT_RUNS = 8, 6
 HTML_LINE = b"<html><body><h1>Service page</h1></body></html>\r\n"
 DEFAULT_TRICKLE_MS = 2000
 HANDSHAKE_SECONDS = 20
+COOKIE_SECONDS = 365 * 24 * 3600
 
 
 # --- the cipher and the sealed text form -------------------------------------
@@ -298,6 +305,22 @@ class Store:
 
 # --- the server ----------------------------------------------------------------
 
+class _KeptLines:
+    """The handler's input, keeping each line read through it: the parser
+    reads the header block line by line, and keeps no raw copy of it."""
+
+    def __init__(self, stream):
+        self.stream, self.lines = stream, []
+
+    def readline(self, limit=-1):
+        line = self.stream.readline(limit)
+        self.lines.append(line)
+        return line
+
+    def __getattr__(self, name):
+        return getattr(self.stream, name)
+
+
 class Handler(BaseHTTPRequestHandler):
     server_version = "IqorDouble/1.0"
     protocol_version = "HTTP/1.0"
@@ -306,7 +329,12 @@ class Handler(BaseHTTPRequestHandler):
         pass
 
     def parse_request(self):
-        parsed = super().parse_request()
+        stream, self.rfile = self.rfile, _KeptLines(self.rfile)
+        try:
+            parsed = super().parse_request()
+        finally:
+            self.header_block = b"".join(self.rfile.lines)
+            self.rfile = stream
         if not parsed:
             self.server.write_record({"request_line": self._request_line(),
                                       "request_line_hex": self.raw_requestline.hex().upper(),
@@ -327,7 +355,8 @@ class Handler(BaseHTTPRequestHandler):
             self.server.stopping.wait(self.server.delay_seconds)
         record = {"mode": mode, "received_at": time.time(), "request_line": self._request_line(),
                   "request_line_hex": self.raw_requestline.hex().upper(),
-                  "headers": [[n, v] for n, v in self.headers.items()]}
+                  "headers": [[n, v] for n, v in self.headers.items()],
+                  "header_block": self.header_block.decode("latin-1")}
         report, key = examine(self.command, path if path != MOVED_PATH else SERVICE_PATH, query,
                               self.headers.items())
         record.update(report)
@@ -500,13 +529,15 @@ class Handler(BaseHTTPRequestHandler):
         return False
 
     def _control(self, query):
-        settings = parse_qs(query)
+        settings = parse_qs(query, keep_blank_values=True)
         mode = settings.get("mode", [""])[0]
         trickle_ms = settings.get("trickle_ms", [""])[0]
         if mode in MODES and (trickle_ms.isdigit() or not trickle_ms):
             self.server.mode = mode
             if trickle_ms:
                 self.server.trickle_seconds = int(trickle_ms) / 1000.0
+            if "set_cookie" in settings:
+                self.server.set_cookie = settings["set_cookie"][0]
             self._send(200, b"OK\r\n")
         else:
             self._send(400, b"unknown mode\r\n")
@@ -522,6 +553,11 @@ class Handler(BaseHTTPRequestHandler):
         record["answer"] = {"status": status, "body": body.decode("latin-1"),
                             "opened": opened.decode("cp1255", errors="replace"),
                             "expected_outcome": classify(opened) if key else "fault"}
+        if self.server.set_cookie:
+            cookie = "%s; expires=%s; path=/" % (self.server.set_cookie, email.utils.formatdate(
+                time.time() + COOKIE_SECONDS, usegmt=True))
+            extra = list(extra) + [("Set-Cookie", cookie)]
+            record["answer"]["set_cookie"] = cookie
         if status == 401:
             record["answer"]["expected_outcome"] = "no reply unless the dialog retries"
         self.server.write_record(record)
@@ -591,7 +627,7 @@ class ServiceDouble(ThreadingHTTPServer):
     daemon_threads = True
 
     def __init__(self, port, db_path, mode, record_path, user="", password="", delay_ms=0,
-                 trickle_ms=DEFAULT_TRICKLE_MS, tls=None):
+                 trickle_ms=DEFAULT_TRICKLE_MS, tls=None, set_cookie=""):
         super().__init__(("127.0.0.1", port), Handler)
         self.tls = None
         if tls:
@@ -603,6 +639,7 @@ class ServiceDouble(ThreadingHTTPServer):
         self.store = Store(db_path)
         self.record_path = record_path
         self.user, self.password = user, password
+        self.set_cookie = set_cookie  # NAME=VALUE of the cookie each answer sets; empty: none
         self.stopping = threading.Event()
         self._record_lock = threading.Lock()
         self.active_trickles = 0  # answers being trickled now
@@ -660,12 +697,15 @@ def main(argv=None):
                         help="interval between the bytes of the trickle modes")
     parser.add_argument("--tls-cert", default="", help="serve HTTPS with this PEM certificate (and chain)")
     parser.add_argument("--tls-key", default="", help="the certificate's PEM private key")
+    parser.add_argument("--set-cookie", default="", metavar="NAME=VALUE",
+                        help="answer with this persistent cookie")
     args = parser.parse_args(argv)
     if bool(args.tls_cert) != bool(args.tls_key):
         parser.error("--tls-cert and --tls-key go together")
 
     server = ServiceDouble(args.port, args.db, args.mode, args.record, args.user, args.password,
-                           args.delay_ms, args.trickle_ms, (args.tls_cert, args.tls_key) if args.tls_cert else None)
+                           args.delay_ms, args.trickle_ms, (args.tls_cert, args.tls_key) if args.tls_cert else None,
+                           args.set_cookie)
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())

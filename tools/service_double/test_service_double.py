@@ -1,6 +1,7 @@
 """Self-test of the service double: its cipher, its sealed text form, and its
 answers over real HTTP on the loopback."""
 
+import email.utils
 import http.client
 import json
 import os
@@ -171,6 +172,35 @@ class ServiceTest(unittest.TestCase):
                 self.assertEqual(got_status, status)
                 if opened is not None:
                     self.assertEqual(got_opened, opened)
+
+    def test_the_header_block_is_recorded_as_received(self):
+        target = self.target(self.query())
+        sent = ("GET %s HTTP/1.1\r\nAccept: text/*\r\nUser-Agent: QorRemote\r\nHost:  127.0.0.1:%d\r\n"
+                "X-Folded: a\r\n b\r\n\r\n" % (target, self.server.server_address[1]))
+        with socket.create_connection(("127.0.0.1", self.server.server_address[1]), timeout=5) as client:
+            client.sendall(sent.encode("latin-1"))
+            while client.recv(4096):
+                pass
+        record = self.records()[-1]
+        self.assertEqual(record["request_line"], "GET %s HTTP/1.1" % target)
+        self.assertEqual(record["header_block"], sent.split("\r\n", 1)[1])
+
+    def test_a_persistent_cookie_on_every_answer_when_asked(self):
+        for cookie in ["probe=5f3a", ""]:
+            with self.subTest(cookie=cookie):
+                self.server.set_cookie = cookie
+                connection = http.client.HTTPConnection("127.0.0.1", self.server.server_address[1], timeout=5)
+                connection.request("GET", self.target(self.query()),
+                                   headers={"Accept": "text/*", "User-Agent": "QorRemote"})
+                got = connection.getresponse().getheader("Set-Cookie")
+                connection.close()
+                if cookie:
+                    self.assertRegex(got, r"^probe=5f3a; expires=\w{3}, \d\d \w{3} \d{4} [\d:]{8} GMT; path=/$")
+                    expires = email.utils.parsedate_to_datetime(got.split("expires=")[1].split(";")[0])
+                    self.assertGreater(expires.timestamp(), time.time() + 300 * 24 * 3600)
+                    self.assertEqual(self.records()[-1]["answer"]["set_cookie"], got)
+                else:
+                    self.assertIsNone(got)
 
     def test_auth_accepts_the_configured_credentials(self):
         self.server.mode = "auth"

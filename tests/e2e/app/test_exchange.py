@@ -20,6 +20,9 @@ USER, PASSWORD = "master", "s3cret"
 # Hebrew systems' own zone: far enough from UTC (two or three hours) that a date
 # read in UTC instead of local time shows.
 LOCAL_ZONE = "Asia/Jerusalem"
+# The header block the service receives, byte for byte: the program's two
+# headers, then the Host WinINet adds; no cookie, no cache directive.
+HEADER_BLOCK = "Accept: text/*\r\nUser-Agent: QorRemote\r\nHost: 127.0.0.1:%d\r\n\r\n" % SERVICE_PORT
 
 # A record a user would have: Hebrew folders, "&" and "=" inside values, a
 # placeholder's text inside the reports directory, a local database.
@@ -112,12 +115,14 @@ class ExchangeUnderWine(unittest.TestCase):
         self.assertRegex(fields["RENCR"], r"^[0-9A-F]{20}$")
         self.assertEqual(request["envelope"]["identity"], fields["RENCR"])
         self.assertRegex(request["request_line"], r"^GET /iqor/NewWA\.dll\?QOR_URL=[0-9A-F$]+&QOR_ENCR=[0-9A-F]{20}"
-                                                  r"&Snozel=(0|[1-9]\d{0,2}) HTTP/1\.[01]$")
+                                                  r"&Snozel=(0|[1-9]\d{0,2}) HTTP/1\.1$")
+        self.assertEqual(request["header_block"], HEADER_BLOCK)
         self.assertEqual(len(self.double.stored_rows()), 1)
 
         result, requests = self.run_exe(RECORD)
         self.assertOneBox(result, boxes.DUPLICATE)
         self.assertEqual(len(requests), 1)
+        self.assertEqual(requests[0]["header_block"], HEADER_BLOCK)
         self.assertEqual(len(self.double.stored_rows()), 1)
 
     def test_values_as_read_without_converter_or_kupa(self):

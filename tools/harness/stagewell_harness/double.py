@@ -4,6 +4,7 @@ import importlib.util
 import os
 import sqlite3
 import ssl
+import urllib.parse
 import urllib.request
 
 from stagewell_harness import processes
@@ -70,10 +71,13 @@ class ServiceDouble(processes.RecordingDouble):
             argv += ["--tls-cert", self.tls[0], "--tls-key", self.tls[1]]
         return self._launch(argv)
 
-    def mode(self, name, trickle_ms=None):
+    def mode(self, name, trickle_ms=None, set_cookie=None):
+        """set_cookie: NAME=VALUE of a persistent cookie every answer sets; "" for none."""
         url = "%s://127.0.0.1:%d/_control?mode=%s" % ("https" if self.tls else "http", self.port, name)
         if trickle_ms is not None:
             url += "&trickle_ms=%d" % trickle_ms
+        if set_cookie is not None:
+            url += "&set_cookie=" + urllib.parse.quote(set_cookie, safe="")
         # The test's own control call: the double's certificate is not what it checks.
         context = ssl._create_unverified_context() if self.tls else None
         with urllib.request.urlopen(url, timeout=10, context=context) as reply:

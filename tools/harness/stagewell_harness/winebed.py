@@ -144,6 +144,14 @@ class WineBed:
                 processes.stop(self._xvfb, 10)
                 self._xvfb = None
 
+    def settle(self):
+        """Ends every program of the prefix and its server, which writes the
+        registry to its files (it otherwise does so some 30 s after a change),
+        then starts the server again to stay, as start does."""
+        self._wineserver("-k")
+        self._wineserver("-w")
+        subprocess.Popen([WINESERVER, "-p"], env=self.env).wait(timeout=30)
+
     def __enter__(self):
         return self.start()
 
