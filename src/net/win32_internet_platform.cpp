@@ -112,7 +112,7 @@ class Win32InternetPlatform final : public AbortableInternetPlatform {
   bool OpenRequest(const std::string& object, bool secure) override {
     HINTERNET connection = Current(m_connection);
     if (!connection) return false;
-    if (secure) wininet::LoadTlsLibraries();
+    wininet::LoadRequestLibraries(secure);
     // Secure and nothing else: no flag that would let a certificate error pass.
     const DWORD flags = kRequestFlags | (secure ? INTERNET_FLAG_SECURE : 0);
     if (!Keep(m_request, m_api->HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, nullptr, flags,

@@ -31,20 +31,29 @@ const Entries* LoadOnce() {
   return &entries;
 }
 
-bool LoadTlsOnce() {
-  // The security support interface and its TLS provider, the certificate
-  // store and chain engine, and the cryptographic providers under them.
-  static const wchar_t* const kNames[] = {L"secur32.dll", L"sspicli.dll", L"schannel.dll", L"crypt32.dll",
-                                          L"msasn1.dll",  L"bcrypt.dll",  L"ncrypt.dll",   L"rsaenh.dll"};
-  for (const wchar_t* name : kNames) win32::LoadSystemLibrary(name).release();
+// The security support interface: what a 401 or 407 offering NTLM or
+// Negotiate loads on any transport. From Windows 7 on, secur32's entries
+// forward to sspicli, and a forwarder is resolved by name.
+constexpr const wchar_t* kSecurityLibraries[] = {L"secur32.dll", L"sspicli.dll"};
+// TLS: its provider, the certificate store and chain engine, and the
+// cryptographic providers under them.
+constexpr const wchar_t* kTlsLibraries[] = {L"schannel.dll", L"crypt32.dll", L"msasn1.dll",
+                                            L"bcrypt.dll",   L"ncrypt.dll",  L"rsaenh.dll"};
+
+template <size_t count>
+bool LoadEach(const wchar_t* const (&names)[count]) {
+  for (const wchar_t* name : names) win32::LoadSystemLibrary(name).release();
   return true;
 }
 
 }  // namespace
 
-void LoadTlsLibraries() {
-  static const bool loaded = LoadTlsOnce();
-  (void)loaded;
+void LoadRequestLibraries(bool secure) {
+  static const bool security = LoadEach(kSecurityLibraries);
+  (void)security;
+  if (!secure) return;
+  static const bool tls = LoadEach(kTlsLibraries);
+  (void)tls;
 }
 
 const Entries* Load() {

@@ -37,12 +37,14 @@ struct Entries {
 // inside it when the run ends.
 const Entries* Load();
 
-// Loads, from the system folder, the libraries WinINet needs for TLS and would
-// otherwise load later by bare name (Windows 7 without its update, and XP,
-// search the exe's folder first); a library already in the process is found
-// by name without a search. Those a Windows version lacks are left out. Once
-// per process; they stay loaded with WinINet.
-void LoadTlsLibraries();
+// Loads, from the system folder, the libraries WinINet would otherwise load
+// by bare name while it sends a request (Windows 7 without its update, and
+// XP, search the exe's folder first); a library already in the process is
+// found by name without a search. For every request, the security libraries
+// that a server's or a proxy's NTLM or Negotiate challenge brings in; over
+// HTTPS, also those of TLS. Those a Windows version lacks are left out. Each
+// set once per process; they stay loaded with WinINet.
+void LoadRequestLibraries(bool secure);
 
 struct InternetTraits {
   static HINTERNET Empty() { return nullptr; }

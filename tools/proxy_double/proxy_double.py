@@ -14,7 +14,9 @@ name it has no route for is answered 502 and never looked up, so the service
 names stay names that only this proxy resolves. With --user and --password
 every request must carry them as Basic Proxy-Authorization, or is answered
 407 with Proxy-Authenticate: Basic. GET /_control?credentials=on|off (sent to
-the proxy itself, not through it) switches that; not recorded.
+the proxy itself, not through it) switches that, and challenge=NTLM|Negotiate
+makes the 407 offer that scheme instead, with an answer that never admits
+(the double checks no handshake); challenge=Basic goes back. Not recorded.
 
 Every request is appended to the record file as one JSON object per line:
 method, target, proxy_authorization (the header as received, or null),
@@ -35,6 +37,7 @@ from urllib.parse import urlsplit
 
 RELAY_SECONDS = 120
 HOP_BY_HOP = {"proxy-authorization", "proxy-connection", "connection", "keep-alive"}
+CHALLENGES = ("Basic", "NTLM", "Negotiate")
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -106,12 +109,17 @@ class Handler(BaseHTTPRequestHandler):
     # --- helpers -------------------------------------------------------------
 
     def _control(self, query):
-        """credentials=on|off: whether the configured credentials are asked."""
+        """credentials=on|off: whether the configured credentials are asked;
+        challenge=SCHEME: what the 407 offers."""
         setting = dict(item.partition("=")[::2] for item in query.split("&"))
-        if setting.get("credentials") not in ("on", "off") or not self.server.configured_credentials:
+        known = (setting.get("credentials", "on") in ("on", "off") and setting.get("challenge", "Basic") in CHALLENGES
+                 and set(setting) <= {"credentials", "challenge"} and setting)
+        if not known or not self.server.configured_credentials:
             self._refuse(400, "unknown setting")
             return
-        self.server.credentials = self.server.configured_credentials if setting["credentials"] == "on" else None
+        if "credentials" in setting:
+            self.server.credentials = self.server.configured_credentials if setting["credentials"] == "on" else None
+        self.server.challenge = setting.get("challenge", self.server.challenge)
         body = b"OK\r\n"
         self.send_response(200)
         self.send_header("Content-Length", str(len(body)))
@@ -122,12 +130,13 @@ class Handler(BaseHTTPRequestHandler):
         """True when no credentials are asked or the request carries them."""
         if not self.server.credentials:
             return True
-        if self.headers.get("Proxy-Authorization") == self.server.credentials:
+        basic = self.server.challenge == "Basic"
+        if basic and self.headers.get("Proxy-Authorization") == self.server.credentials:
             return True
         body = b"<html><body>Proxy authentication required</body></html>\r\n"
-        self._record(407, "credentials asked")
+        self._record(407, "credentials asked (%s)" % self.server.challenge)
         self.send_response(407)
-        self.send_header("Proxy-Authenticate", 'Basic realm="office"')
+        self.send_header("Proxy-Authenticate", 'Basic realm="office"' if basic else self.server.challenge)
         self.send_header("Content-Type", "text/html")
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Connection", "close")
@@ -151,7 +160,8 @@ class Handler(BaseHTTPRequestHandler):
         authorization = self.headers.get("Proxy-Authorization")
         self.server.write_record({
             "method": self.command, "target": self.path, "proxy_authorization": authorization,
-            "authorised": bool(self.server.credentials) and authorization == self.server.credentials,
+            "authorised": (bool(self.server.credentials) and self.server.challenge == "Basic"
+                           and authorization == self.server.credentials),
             "status": status, "note": note})
 
     def _relay(self, upstream, one_way):
@@ -187,6 +197,7 @@ class ProxyDouble(ThreadingHTTPServer):
             self.configured_credentials = "Basic " + base64.b64encode(
                 ("%s:%s" % (user, password)).encode("latin-1")).decode()
         self.credentials = self.configured_credentials  # asked now; GET /_control switches
+        self.challenge = "Basic"
         self.stopping = threading.Event()
         self._record_lock = threading.Lock()
 

@@ -72,6 +72,26 @@ class ProxyTest(unittest.TestCase):
         self.assertNotIn("Proxy-Authorization", seen["headers"], "the proxy's credentials went on to the service")
         self.assertEqual([(r["status"], r["authorised"]) for r in self.records()], [(407, False), (200, True)])
 
+    def test_ntlm_and_negotiate_are_offered_and_never_admit(self):
+        for scheme in ("NTLM", "Negotiate"):
+            with self.subTest(scheme):
+                self.through("GET", "/_control?challenge=" + scheme)
+                # The first leg of a handshake and the Basic credentials alike.
+                for authorization in (scheme + " TlRMTVNTUAABAAAAB4IIogAAAAAAAAAAAAAAAAAAAAAGAbEdAAAADw==", CREDENTIALS):
+                    status, challenge, _ = self.through("GET", "http://service.test/iqor/x",
+                                                        {"Proxy-Authorization": authorization})
+                    self.assertEqual((status, challenge), (407, scheme))
+        self.through("GET", "/_control?challenge=Basic")
+        status, _, _ = self.through("GET", "http://service.test/iqor/x", {"Proxy-Authorization": CREDENTIALS})
+        self.assertEqual(status, 200)
+        self.assertEqual([r["authorised"] for r in self.records()], [False] * 4 + [True])
+
+    def test_unknown_settings_are_refused(self):
+        for query in ("challenge=Digest", "credentials=maybe", "colour=blue", ""):
+            with self.subTest(query):
+                status, _, _ = self.through("GET", "/_control?" + query)
+                self.assertEqual(status, 400)
+
     def test_switched_off_the_proxy_is_open(self):
         self.through("GET", "/_control?credentials=off")
         status, _, _ = self.through("GET", "http://service.test/iqor/x")

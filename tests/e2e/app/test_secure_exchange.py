@@ -22,9 +22,16 @@ HTTPS_PORT = port_of_host(os.environ["STAGEWELL_HTTPS_HOST"])
 PROXIED_NAME = service_name_of_host(os.environ["STAGEWELL_PROXIED_HOST"])
 PROXIED_HTTPS_NAME = service_name_of_host(os.environ["STAGEWELL_PROXIED_HTTPS_HOST"])
 PROXY_USER, PROXY_PASSWORD = "office", "pr0xy pass"
-# Markers named after the libraries WinINet loads for TLS; each leaves
-# "<its path>.loaded" when loaded.
+# Where a certificate says its revocation list and issuer are: a loopback port
+# with nothing behind it.
+REVOCATION_URL = "http://127.0.0.1:9"
+# Markers named after the libraries WinINet loads for TLS, and cryptnet, which
+# crypt32 would load by name to check revocation; each leaves "<its
+# path>.loaded" when loaded.
 TLS_PLANTED = [path for path in os.environ.get("STAGEWELL_TLS_PLANTED_DLLS", "").split(",") if path]
+# Markers named after the security libraries WinINet loads for an NTLM or
+# Negotiate challenge.
+CHALLENGE_PLANTED = [path for path in os.environ.get("STAGEWELL_CHALLENGE_PLANTED_DLLS", "").split(",") if path]
 
 REQUEST_LINE = (r"^GET /iqor/NewWA\.dll\?QOR_URL=[0-9A-F$]+&QOR_ENCR=[0-9A-F]{20}&Snozel=(0|[1-9]\d{0,2}) "
                 r"HTTP/1\.[01]$")
@@ -43,6 +50,8 @@ def setUpModule():
     names = ["127.0.0.1", PROXIED_HTTPS_NAME[0]]
     certificates.update({
         "good": trusted.issue("good", "127.0.0.1", names),
+        "good, revocation listed": trusted.issue("good-revocation", "127.0.0.1", names,
+                                                 revocation_url=REVOCATION_URL),
         "unknown authority": unknown.issue("unknown", "127.0.0.1", names),
         "wrong host name": trusted.issue("other-name", "service.other.test", ["service.other.test"]),
         "expired": trusted.issue("expired", "127.0.0.1", names, expired=True),
@@ -138,7 +147,9 @@ class Https(SecureRun):
         # Windows' load order asked for (native first): a bare-name load or an
         # import would take the copy beside the exe, which is also the current folder.
         self.assertTrue(TLS_PLANTED, "STAGEWELL_TLS_PLANTED_DLLS is not set")
-        self.serve("good")
+        # A certificate as an authority issues it, so that a revocation check
+        # or an issuer's retrieval, if one were made, would reach cryptnet.
+        self.serve("good, revocation listed")
         for number, dll in enumerate(TLS_PLANTED):
             name = os.path.splitext(os.path.basename(dll))[0]
             with self.subTest(name):
@@ -178,8 +189,8 @@ class ThroughTheProxy(SecureRun):
         cls.proxy.use_in(bed)
         cls.addClassCleanup(ProxyDouble.leave, bed)
 
-    def proxied(self, asks_credentials, run):
-        self.proxy.credentials(asks_credentials)
+    def proxied(self, asks_credentials, run, challenge="Basic"):
+        self.proxy.credentials(asks_credentials, challenge)
         before = len(self.proxy.records())
         outcome = run()
         return outcome, self.proxy.records()[before:]
@@ -235,6 +246,33 @@ class ThroughTheProxy(SecureRun):
                 self.assertOneBox(result, boxes.NO_REPLY)
                 self.assertEqual(requests, [])
                 self.assertTrue(seen and all(r["status"] == 407 for r in seen), seen)
+
+    def test_a_challenge_over_plain_http_loads_no_security_library_planted_beside_the_exe(self):
+        # Windows' load order asked for, as for TLS above. Wine starts no
+        # handshake here (its NTLM needs Samba's ntlm_auth): the proxy's
+        # dialog, which the driver cancels, then the no-reply box.
+        self.assertTrue(CHALLENGE_PLANTED, "STAGEWELL_CHALLENGE_PLANTED_DLLS is not set")
+        cases = [(scheme, dll) for scheme in ("NTLM", "Negotiate") for dll in CHALLENGE_PLANTED]
+        for number, (scheme, dll) in enumerate(cases):
+            name = os.path.splitext(os.path.basename(dll))[0]
+            with self.subTest(challenge=scheme, planted=name):
+                planted = shutil.copy(dll, os.path.dirname(self.exe))
+                bed.app_defaults("stagewell.exe", dll_overrides={name: "native,builtin"})
+                try:
+                    (result, requests), seen = self.proxied(True, lambda: self.run_exe(
+                        self.exe, str(232320 + number), self.double), challenge=scheme)
+                finally:
+                    bed.app_defaults("stagewell.exe")
+                    os.unlink(planted)
+                loaded = os.path.exists(planted + ".loaded")
+                if loaded:
+                    os.unlink(planted + ".loaded")
+                self.assertFalse(loaded, "planted %s was loaded" % name)
+                self.assertEqual(len(result.auth_dialogs), 1, result)
+                self.assertOneBox(result, boxes.NO_REPLY)
+                self.assertEqual(requests, [])
+                self.assertTrue(seen and all(r["status"] == 407 for r in seen), seen)
+
 
 if __name__ == "__main__":
     unittest.main()

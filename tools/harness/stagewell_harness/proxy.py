@@ -38,8 +38,11 @@ class ProxyDouble(processes.RecordingDouble):
             argv += ["--user", self.user, "--password", self.password]
         return self._launch(argv)
 
-    def credentials(self, asked):
-        url = "http://127.0.0.1:%d/_control?credentials=%s" % (self.port, "on" if asked else "off")
+    def credentials(self, asked, challenge="Basic"):
+        """Whether the 407 is sent, and the scheme it offers: Basic, NTLM or
+        Negotiate, the last two never admitted."""
+        url = "http://127.0.0.1:%d/_control?credentials=%s&challenge=%s" % (self.port, "on" if asked else "off",
+                                                                            challenge)
         with urllib.request.urlopen(url, timeout=10) as reply:
             reply.read()
 

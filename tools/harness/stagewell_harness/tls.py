@@ -29,9 +29,11 @@ class Authority:
                  "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=folder)
         _openssl("x509", "-in", self.pem, "-outform", "DER", "-out", self.der, cwd=folder)
 
-    def issue(self, name, common_name, dns_names=(), expired=False):
+    def issue(self, name, common_name, dns_names=(), expired=False, revocation_url=None):
         """A server certificate, its chain after it, and its key: (cert.pem, key.pem).
-        expired: valid only for a month in 2020."""
+        expired: valid only for a month in 2020. revocation_url: where the
+        certificate says its revocation list, responder and issuer are, as
+        an authority's certificates say."""
         base = os.path.join(self.folder, name)
         extensions = base + ".ext"
         with open(extensions, "w", encoding="ascii") as out:
@@ -39,6 +41,10 @@ class Authority:
                       "extendedKeyUsage=serverAuth\n")
             if dns_names:
                 out.write("subjectAltName=%s\n" % ",".join("DNS:" + n for n in dns_names))
+            if revocation_url:
+                out.write("crlDistributionPoints=URI:%s/%s.crl\n" % (revocation_url, self.name))
+                out.write("authorityInfoAccess=OCSP;URI:%s/ocsp,caIssuers;URI:%s/%s.der\n"
+                          % (revocation_url, revocation_url, self.name))
         _openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", base + ".key", "-out", base + ".csr",
                  "-subj", "/O=Stagewell tests/CN=%s" % common_name, cwd=self.folder)
         if expired:
