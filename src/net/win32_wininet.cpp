@@ -35,10 +35,12 @@ const Entries* LoadOnce() {
 // Negotiate loads on any transport. From Windows 7 on, secur32's entries
 // forward to sspicli, and a forwarder is resolved by name.
 constexpr const wchar_t* kSecurityLibraries[] = {L"secur32.dll", L"sspicli.dll"};
-// TLS: its provider, the certificate store and chain engine, and the
-// cryptographic providers under them.
-constexpr const wchar_t* kTlsLibraries[] = {L"schannel.dll", L"crypt32.dll", L"msasn1.dll",
-                                            L"bcrypt.dll",   L"ncrypt.dll",  L"rsaenh.dll"};
+// TLS: its provider, the certificate store and chain engine, the cryptographic
+// providers under them, and the revocation checker that the chain engine loads
+// by its registered bare name where Internet Options ask for revocation checks
+// (Windows' default; Wine's WinINet asks for none).
+constexpr const wchar_t* kTlsLibraries[] = {L"schannel.dll", L"crypt32.dll", L"msasn1.dll", L"bcrypt.dll",
+                                            L"ncrypt.dll",   L"rsaenh.dll",  L"cryptnet.dll"};
 
 template <size_t count>
 bool LoadEach(const wchar_t* const (&names)[count]) {
