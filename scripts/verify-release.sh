@@ -4,27 +4,30 @@
 # the signature off and compares the rest bit for bit, then checks the
 # signature's chain, its signer and its time stamp.
 #
-#   scripts/verify-release.sh --host [https://]HOST[:PORT] [--root ROOT.pem] [--tsa-root TSA.pem] EXE...
+#   scripts/verify-release.sh --host [https://]HOST[:PORT] [--root ROOT.pem] [--tsa-root TSA.pem]
+#                             [--signer NAME] EXE...
 #
 # Without --root (--tsa-root) the chain (the time stamp's) must lead to one of
-# the system's trusted roots. Exits 0 only when every check of every exe holds.
+# the system's trusted roots. The signer's certificate must name a subject, and
+# with --signer its common name must be NAME. Exits 0 only when every check of
+# every exe holds.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 me=verify-release.sh
 . "$root/scripts/lib/release.bash"
 
 usage() {
-  echo "usage: $me --host [https://]HOST[:PORT] [--root ROOT.pem] [--tsa-root TSA.pem] EXE..." >&2
+  echo "usage: $me --host [https://]HOST[:PORT] [--root ROOT.pem] [--tsa-root TSA.pem] [--signer NAME] EXE..." >&2
   exit 2
 }
 fail() { echo "$me: $*" >&2; exit 1; }
 
-host='' ca='' tsa_ca='' exes=()
+host='' ca='' tsa_ca='' signer_name='' exes=()
 while (($#)); do
   case $1 in
-    --host | --root | --tsa-root)
+    --host | --root | --tsa-root | --signer)
       (($# >= 2)) || fail "$1 needs a value"
-      case $1 in --host) host=$2 ;; --root) ca=$2 ;; --tsa-root) tsa_ca=$2 ;; esac
+      case $1 in --host) host=$2 ;; --root) ca=$2 ;; --tsa-root) tsa_ca=$2 ;; --signer) signer_name=$2 ;; esac
       shift 2
       ;;
     -h | --help) usage ;;
@@ -156,6 +159,10 @@ for exe in "${exes[@]}"; do
       problems+=("its signature does not verify to $trust${reason:+ ($reason)}")
     fi
     [[ -n $signer ]] || problems+=("its signature names no signer")
+    common_name=$(sed -n 's#^.*/CN=\([^/]*\).*$#\1#p' <<<"$signer")
+    if [[ -n $signer_name && $common_name != "$signer_name" ]]; then
+      problems+=("its signer is '${common_name:-unnamed}', not '$signer_name'")
+    fi
   fi
 
   if ((${#problems[@]})); then

@@ -232,7 +232,8 @@ class TokenRelease(TokenFixture, unittest.TestCase):
 
     def test_verify_release_accepts_the_release(self):
         exes = [os.path.join(self.stamped, exe_name(arch)) for arch in ARCHES]
-        result = verify_release("--host", HOST, "--root", self.cert, "--tsa-root", self.tsa.root, *exes)
+        result = verify_release("--host", HOST, "--root", self.cert, "--tsa-root", self.tsa.root,
+                                "--signer", "Stagewell release test signer", *exes)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         self.assertEqual(result.stdout.count("verdict:    verified: built from this checkout for " + HOST), 2,
                          result.stdout)
@@ -265,15 +266,18 @@ class TokenRelease(TokenFixture, unittest.TestCase):
         write(broken_path, broken)
 
         cases = [
-            # name, file, root, host, what the report says
-            ("a code byte changed, signed again", resigned, self.cert, HOST,
+            # name, file, root, host, more options, what the report says
+            ("a code byte changed, signed again", resigned, self.cert, HOST, [],
              "first at offset %d (0x%x), in section .text" % (changed_at, changed_at)),
-            ("a broken signature", broken_path, self.cert, HOST, "its signature does not verify"),
-            ("an unknown root", good, self.other_cert, HOST, "its signature does not verify to " + self.other_cert),
+            ("a broken signature", broken_path, self.cert, HOST, [], "its signature does not verify"),
+            ("an unknown root", good, self.other_cert, HOST, [],
+             "its signature does not verify to " + self.other_cert),
+            ("another signer than the one expected", good, self.cert, HOST, ["--signer", "Someone Else"],
+             "its signer is 'Stagewell release test signer', not 'Someone Else'"),
         ]
-        for name, exe, root, host, message in cases:
+        for name, exe, root, host, options, message in cases:
             with self.subTest(name):
-                result = verify_release("--host", host, "--root", root, exe)
+                result = verify_release("--host", host, "--root", root, *options, exe)
                 self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
                 self.assertIn(message, result.stdout)
                 self.assertIn("verdict:    NOT VERIFIED", result.stdout)
