@@ -1,0 +1,67 @@
+"""scripts/check-exes.sh against probe exes linked with and without each
+protection: the whole set passes, and each one left out fails with its line.
+
+STAGEWELL_MINGW_CC is the build's MinGW C compiler.
+"""
+
+import os
+import subprocess
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CHECK = os.path.join(HERE, "..", "..", "scripts", "check-exes.sh")
+CC = os.environ["STAGEWELL_MINGW_CC"]
+X64 = "x86_64" in os.path.basename(CC)
+
+PROTECTED = ["-fstack-protector-strong", "-D_FORTIFY_SOURCE=2"]
+LINKED = ["-Wl,--tsaware"]
+
+# name: (compile flags, link flags, the line the check must print; None: it passes)
+CASES = {
+    "every protection": (PROTECTED, LINKED, None),
+    "no stack protector": (["-D_FORTIFY_SOURCE=2"], LINKED, "stack protector: 0 canary checks"),
+    "not terminal-server aware": (PROTECTED, [], "no TERMINAL_SERVICE_AWARE"),
+    "no ASLR": (PROTECTED, LINKED + ["-Wl,--disable-dynamicbase"], "no DYNAMIC_BASE"),
+    "relocations stripped": (PROTECTED, LINKED + ["-Wl,--disable-reloc-section"], "relocations stripped"),
+    "no NX": (PROTECTED, LINKED + ["-Wl,--disable-nxcompat"], "no NX_COMPAT"),
+}
+if X64:
+    CASES["no high-entropy addresses"] = (PROTECTED, LINKED + ["-Wl,--disable-high-entropy-va"], "no HIGH_ENTROPY_VA")
+
+
+class CheckExes(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.addCleanup(self.folder.cleanup)
+
+    def probe(self, name, compile_flags, link_flags):
+        exe = os.path.join(self.folder.name, name.replace(" ", "-") + ".exe")
+        subprocess.run([CC, "-Os", "-mwindows", "-static", "-s"] + compile_flags +
+                       [os.path.join(HERE, "pe_probe.c"), "-o", exe] + link_flags + ["-lole32", "-loleaut32"],
+                       check=True, capture_output=True, timeout=120)
+        return exe
+
+    def test_each_protection_left_out_fails_the_check(self):
+        for name, (compile_flags, link_flags, complaint) in CASES.items():
+            with self.subTest(name):
+                exe = self.probe(name, compile_flags, link_flags)
+                # The probe has one guarded function, not the exes' hundred.
+                checked = subprocess.run(["bash", CHECK, exe], capture_output=True, text=True, timeout=60,
+                                         env=dict(os.environ, STAGEWELL_MIN_CANARY_CHECKS="1"))
+                if complaint is None:
+                    self.assertEqual(checked.returncode, 0, checked.stdout)
+                    self.assertIn("stack protector (", checked.stdout)
+                else:
+                    self.assertEqual(checked.returncode, 1, checked.stdout)
+                    self.assertIn(complaint, checked.stdout)
+
+    def test_a_partly_protected_exe_falls_short_of_the_floor(self):
+        checked = subprocess.run(["bash", CHECK, self.probe("partly", PROTECTED, LINKED)], capture_output=True,
+                                 text=True, timeout=60)
+        self.assertEqual(checked.returncode, 1, checked.stdout)
+        self.assertRegex(checked.stdout, r"stack protector: \d canary checks, fewer than 50")
+
+
+if __name__ == "__main__":
+    unittest.main()
