@@ -12,28 +12,20 @@ objdump=x86_64-w64-mingw32-objdump # reads PE32 and PE32+ alike
 # the stack protector (the exes have some 110 each).
 min_canary_checks=${STAGEWELL_MIN_CANARY_CHECKS:-50}
 
-# The number of calls to libssp's __stack_chk_fail, one per protected function
-# (its canary check), in a stripped exe: the function is found as the one that
-# loads the address of its message, which nothing else in the exe uses.
+# The number of calls to the exe's __stack_chk_fail (src/common/
+# win32_stack_guard.cpp), one per protected function (its canary check; the
+# guard's __chk_fail, when linked, adds one), in a stripped exe: the function is found as the one that ends the process with
+# STATUS_STACK_BUFFER_OVERRUN (0xC0000409), which nothing else in the exe does.
 canary_checks() {
-  local exe=$1 offset va=
-  offset=$(grep -obaF '*** stack smashing detected ***' "$exe" | head -1 | cut -d: -f1)
-  [[ -n $offset ]] || { echo 0; return; }
-  while read -r _ _ size vma _ file_offset _; do
-    if ((offset >= 16#$file_offset && offset < 16#$file_offset + 16#$size)); then
-      va=$(printf '%x' $((16#$vma + offset - 16#$file_offset)))
-    fi
-  done < <("$objdump" -h "$exe" | grep -E '^ +[0-9]+ ')
-  [[ -n $va ]] || { echo 0; return; }
   local code reference
-  code=$("$objdump" -d --no-show-raw-insn "$exe")
-  # i686: mov $0xVA,%eax; x86_64: lea ...(%rip),%rcx  # 0xVA
-  reference=$(grep -m1 -E "(\\\$0x$va,|# 0x$va\$)" <<<"$code" | sed -E 's/^ *([0-9a-f]+):.*/\1/')
+  code=$("$objdump" -d --no-show-raw-insn "$1")
+  # i686: movl $0xc0000409,0x4(%esp); x86_64: mov $0xc0000409,%edx
+  reference=$(grep -m1 -E '\$0xc0000409,' <<<"$code" | sed -E 's/^ *([0-9a-f]+):.*/\1/')
   [[ -n $reference ]] || { echo 0; return; }
-  # The function starts a few bytes before that load (its stack adjustment).
+  # The function starts a few bytes before (its stack adjustment, GetCurrentProcess).
   local count=0 calls target
   while read -r calls target; do
-    if ((16#$reference - 16#$target >= 0 && 16#$reference - 16#$target <= 16)); then count=$((count + calls)); fi
+    if ((16#$reference - 16#$target >= 0 && 16#$reference - 16#$target <= 24)); then count=$((count + calls)); fi
   done < <(grep -oE 'call +0x[0-9a-f]+$' <<<"$code" | sed -E 's/.*0x//' | sort | uniq -c)
   echo "$count"
 }
@@ -63,6 +55,10 @@ for exe in "$@"; do
   else
     carried+=(relocations)
   fi
+  # libssp's guard is seeded through CryptAcquireContextA before the run
+  # restricts the DLL search; the provider it loads takes its imports from
+  # beside the exe.
+  if grep -qaF '*** stack smashing detected ***' "$exe"; then echo "  libssp's stack guard"; status=1; fi
   checks=$(canary_checks "$exe")
   if ((checks < min_canary_checks)); then
     echo "  stack protector: $checks canary checks, fewer than $min_canary_checks"; status=1

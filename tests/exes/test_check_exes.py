@@ -1,7 +1,8 @@
 """scripts/check-exes.sh against probe exes linked with and without each
 protection: the whole set passes, and each one left out fails with its line.
 
-STAGEWELL_MINGW_CC is the build's MinGW C compiler.
+STAGEWELL_MINGW_CC is the build's MinGW C compiler. The probes link the exes'
+own stack guard (src/common/win32_stack_guard.cpp) unless a case leaves it out.
 """
 
 import os
@@ -11,6 +12,7 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CHECK = os.path.join(HERE, "..", "..", "scripts", "check-exes.sh")
+GUARD = os.path.join(HERE, "..", "..", "src", "common", "win32_stack_guard.cpp")
 CC = os.environ["STAGEWELL_MINGW_CC"]
 X64 = "x86_64" in os.path.basename(CC)
 
@@ -20,7 +22,8 @@ LINKED = ["-Wl,--tsaware"]
 # name: (compile flags, link flags, the line the check must print; None: it passes)
 CASES = {
     "every protection": (PROTECTED, LINKED, None),
-    "no stack protector": (["-D_FORTIFY_SOURCE=2"], LINKED, "stack protector: 0 canary checks"),
+    "no stack protector": (["-D_FORTIFY_SOURCE=2"], LINKED, "stack protector: 1 canary checks"),
+    "libssp's guard": (PROTECTED + ["no guard"], LINKED, "libssp's stack guard"),
     "not terminal-server aware": (PROTECTED, [], "no TERMINAL_SERVICE_AWARE"),
     "no ASLR": (PROTECTED, LINKED + ["-Wl,--disable-dynamicbase"], "no DYNAMIC_BASE"),
     "relocations stripped": (PROTECTED, LINKED + ["-Wl,--disable-reloc-section"], "relocations stripped"),
@@ -36,9 +39,16 @@ class CheckExes(unittest.TestCase):
         self.addCleanup(self.folder.cleanup)
 
     def probe(self, name, compile_flags, link_flags):
-        exe = os.path.join(self.folder.name, name.replace(" ", "-") + ".exe")
-        subprocess.run([CC, "-Os", "-mwindows", "-static", "-s"] + compile_flags +
-                       [os.path.join(HERE, "pe_probe.c"), "-o", exe] + link_flags + ["-lole32", "-loleaut32"],
+        exe = os.path.join(self.folder.name, name.replace(" ", "-").replace("'", "") + ".exe")
+        sources = [os.path.join(HERE, "pe_probe.c")]
+        if "no guard" not in compile_flags:
+            guard = os.path.join(self.folder.name, "guard.o")
+            subprocess.run([CC, "-Os", "-ffunction-sections", "-fno-stack-protector", "-x", "c++", "-c", GUARD,
+                            "-o", guard], check=True, capture_output=True, timeout=120)
+            sources.append(guard)
+        flags = [flag for flag in compile_flags if flag != "no guard"]
+        subprocess.run([CC, "-Os", "-ffunction-sections", "-Wl,--gc-sections", "-mwindows", "-static", "-s"] + flags +
+                       sources + ["-o", exe] + link_flags + ["-lole32", "-loleaut32"],
                        check=True, capture_output=True, timeout=120)
         return exe
 
@@ -46,9 +56,10 @@ class CheckExes(unittest.TestCase):
         for name, (compile_flags, link_flags, complaint) in CASES.items():
             with self.subTest(name):
                 exe = self.probe(name, compile_flags, link_flags)
-                # The probe has one guarded function, not the exes' hundred.
+                # The probe has two guarded functions, not the exes' hundred;
+                # the guard's __chk_fail is the one call the check counts in any exe.
                 checked = subprocess.run(["bash", CHECK, exe], capture_output=True, text=True, timeout=60,
-                                         env=dict(os.environ, STAGEWELL_MIN_CANARY_CHECKS="1"))
+                                         env=dict(os.environ, STAGEWELL_MIN_CANARY_CHECKS="2"))
                 if complaint is None:
                     self.assertEqual(checked.returncode, 0, checked.stdout)
                     self.assertIn("stack protector (", checked.stdout)
