@@ -24,14 +24,15 @@ uintptr_t __stack_chk_guard = kUnseeded;  // NOLINT(bugprone-reserved-identifier
 
 // A protected function found its canary overwritten: nothing of the process
 // can be trusted any more, so no box, no unwinding, no handler.
-[[noreturn]] void __stack_chk_fail() {  // NOLINT(bugprone-reserved-identifier)
+__attribute__((noreturn)) void __stack_chk_fail() {  // NOLINT(bugprone-reserved-identifier)
   TerminateProcess(GetCurrentProcess(), STATUS_STACK_BUFFER_OVERRUN);
   __builtin_unreachable();
 }
 
 // MinGW's _FORTIFY_SOURCE checks end here when a buffer would overflow; the
 // same end, through the one function that scripts/check-exes.sh looks for.
-[[noreturn]] void __chk_fail() {  // NOLINT(bugprone-reserved-identifier)
+// (GNU noreturn, as MinGW declares it when fortifying.)
+__attribute__((noreturn)) void __chk_fail() {  // NOLINT(bugprone-reserved-identifier)
   __stack_chk_fail();
 }
 

@@ -7,6 +7,13 @@
 #include <stdio.h>
 #include <string.h>
 
+/* Writes past its buffer as far as asked: the canary check must end the run. */
+__attribute__((noinline)) static int Overrun(size_t length) {
+  volatile char buffer[16];
+  for (size_t i = 0; i < length; ++i) buffer[i] = 'x';
+  return buffer[0];
+}
+
 __attribute__((noinline)) static int Copied(const char* text) {
   char buffer[64];
   snprintf(buffer, sizeof buffer, "%s", text);
@@ -22,5 +29,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
     CoUninitialize();
     SysFreeString(NULL);
   }
+  if (strncmp(command_line, "overrun", 7) == 0) return Overrun(strlen(command_line) * 8);
   return Copied(command_line);
 }

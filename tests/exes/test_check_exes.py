@@ -2,13 +2,16 @@
 protection: the whole set passes, and each one left out fails with its line.
 
 STAGEWELL_MINGW_CC is the build's MinGW C compiler. The probes link the exes'
-own stack guard (src/common/win32_stack_guard.cpp) unless a case leaves it out.
+own stack guard (src/common/win32_stack_guard.cpp) unless a case leaves it out;
+under Wine, the guard ends a probe that overruns its buffer.
 """
 
 import os
 import subprocess
 import tempfile
 import unittest
+
+from stagewell_harness.winebed import WineBed
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CHECK = os.path.join(HERE, "..", "..", "scripts", "check-exes.sh")
@@ -72,6 +75,18 @@ class CheckExes(unittest.TestCase):
                                  text=True, timeout=60)
         self.assertEqual(checked.returncode, 1, checked.stdout)
         self.assertRegex(checked.stdout, r"stack protector: \d canary checks, fewer than 50")
+
+    def test_an_overrun_buffer_ends_the_run_under_wine(self):
+        exe = self.probe("overrun", PROTECTED, LINKED)
+        with WineBed(os.path.join(self.folder.name, "prefix")) as bed:
+            # cmd reports the whole exit code; a Linux process status keeps its low byte.
+            codes = {}
+            for argument in ("overrun", "fine"):
+                command = "%s %s & echo exit=%%errorlevel%%" % (bed.to_windows_path(exe), argument)
+                result = bed.run(["cmd", "/c", command], timeout=120)
+                codes[argument] = result.stdout.decode(errors="replace").strip()
+        self.assertEqual(codes["overrun"], "exit=%d" % (0xC0000409 - 2**32), codes)  # STATUS_STACK_BUFFER_OVERRUN
+        self.assertRegex(codes["fine"], r"^exit=[1-9]$", codes)
 
 
 if __name__ == "__main__":
