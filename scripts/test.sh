@@ -99,7 +99,7 @@ report_check tidy "lint: clang-tidy"
 if [[ -n $wine ]]; then
   report_ctest mingw-x86
   report_ctest mingw-x64
-  report_check exes "release exes: imports and size"
+  report_check exes "release exes: imports, size and protections"
   report_check reproducible "release exes: reproducible"
   report_check release "release script: signing, checksums, bad input"
   check_into signed env STAGEWELL_BOX_DRIVER="$PWD/build/mingw-x64/tests/e2e/box_driver.exe" \
