@@ -13,9 +13,10 @@ objdump=x86_64-w64-mingw32-objdump # reads PE32 and PE32+ alike
 min_canary_checks=${STAGEWELL_MIN_CANARY_CHECKS:-50}
 
 # The number of calls to the exe's __stack_chk_fail (src/common/
-# win32_stack_guard.cpp), one per protected function (its canary check; the
-# guard's __chk_fail, when linked, adds one), in a stripped exe: the function is found as the one that ends the process with
-# STATUS_STACK_BUFFER_OVERRUN (0xC0000409), which nothing else in the exe does.
+# win32_stack_guard.cpp) in a stripped exe: one per protected function (its
+# canary check; the guard's __chk_fail, when linked, adds one). The function is
+# found as the one that ends the process with STATUS_STACK_BUFFER_OVERRUN
+# (0xC0000409), which nothing else in the exe does.
 canary_checks() {
   local code reference
   code=$("$objdump" -d --no-show-raw-insn "$1")
