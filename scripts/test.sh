@@ -100,7 +100,7 @@ report_check tidy "lint: clang-tidy"
 if [[ -n $wine ]]; then
   report_ctest mingw-x86
   report_ctest mingw-x64
-  report_check exes "release exes: imports and size"
+  report_check exes "release exes: imports, size and protections"
   report_check reproducible "release exes: reproducible"
   report_check release "release script: signing, checksums, bad input"
   report_check release_token "release script: a key in a token, time stamps, verify-release.sh"

@@ -29,16 +29,17 @@ class Authority:
                  "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=folder)
         _openssl("x509", "-in", self.pem, "-outform", "DER", "-out", self.der, cwd=folder)
 
-    def issue(self, name, common_name, dns_names=(), expired=False, revocation_url=None):
+    def issue(self, name, common_name, dns_names=(), expired=False, revocation_url=None, usage="serverAuth"):
         """A server certificate, its chain after it, and its key: (cert.pem, key.pem).
         expired: valid only for a month in 2020. revocation_url: where the
         certificate says its revocation list, responder and issuer are, as
-        an authority's certificates say."""
+        an authority's certificates say. usage: the extended key usage,
+        "codeSigning" for a code-signing certificate."""
         base = os.path.join(self.folder, name)
         extensions = base + ".ext"
         with open(extensions, "w", encoding="ascii") as out:
             out.write("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\n"
-                      "extendedKeyUsage=serverAuth\n")
+                      "extendedKeyUsage=%s\n" % usage)
             if dns_names:
                 out.write("subjectAltName=%s\n" % ",".join("DNS:" + n for n in dns_names))
             if revocation_url:
