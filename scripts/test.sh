@@ -2,7 +2,8 @@
 # Every test: native unit tests (plain and under ASan/UBSan), the fuzzers for a
 # short bounded time, both Windows builds with their import tables checked, the
 # Wine end-to-end suites of both exes, the release script (signing, checksums,
-# bad input, a key in a token, time stamps, verify-release.sh, the signed exes under Wine), and the code's format and lint checks.
+# bad input, a key in a token, time stamps, verify-release.sh, the signed exes
+# under Wine), and the code's format and lint checks.
 # Installs what it needs first.
 set -uo pipefail
 cd "$(dirname "$0")/.."
