@@ -39,7 +39,7 @@ constexpr const wchar_t* kSecurityLibraries[] = {L"secur32.dll", L"sspicli.dll"}
 // providers under them, and the revocation checker that the chain engine loads
 // by its registered bare name where Internet Options ask for revocation checks
 // (Windows' default; Wine's WinINet asks for none).
-constexpr const wchar_t* kTlsLibraries[] = {L"schannel.dll", L"crypt32.dll", L"msasn1.dll", L"bcrypt.dll",
+constexpr const wchar_t* kTlsLibraries[] = {L"schannel.dll", L"crypt32.dll", L"msasn1.dll",  L"bcrypt.dll",
                                             L"ncrypt.dll",   L"rsaenh.dll",  L"cryptnet.dll"};
 
 template <size_t count>

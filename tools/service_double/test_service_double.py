@@ -209,12 +209,14 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(self.get(self.query(), {"Authorization": basic}), (200, b"0"))
 
     def test_trickle_modes_send_the_whole_reply_slowly(self):
-        # (mode, the part that comes at once: status line and headers, or nothing)
-        rows = [("trickle-body", True), ("trickle-headers", False)]
-        self.server.trickle_seconds = 0.01
-        for number, (mode, head_at_once) in enumerate(rows):
+        # (mode, the part that comes at once: status line and headers, or nothing,
+        # seconds a byte). The body's interval is long enough that a head sent at
+        # once stays well apart from a trickled one on a loaded machine too.
+        rows = [("trickle-body", True, 0.05), ("trickle-headers", False, 0.01)]
+        for number, (mode, head_at_once, interval) in enumerate(rows):
             with self.subTest(mode):
                 self.server.mode = mode
+                self.server.trickle_seconds = interval
                 connection = http.client.HTTPConnection("127.0.0.1", self.server.server_address[1], timeout=10)
                 started = time.monotonic()
                 connection.request("GET", self.target(self.query(customer=b"77777%d" % number)),
@@ -225,10 +227,11 @@ class ServiceTest(unittest.TestCase):
                 connection.close()
                 self.assertEqual(response.status, 200)
                 self.assertEqual(sd.open_reply(body, self.KEY.encode()), b"0")
-                # 25 body bytes, or some 100 bytes of head, at 10 ms a byte.
+                # 25 body bytes at 50 ms a byte (1.2 s at least), or some 100
+                # bytes of head at 10 ms a byte.
                 if head_at_once:
-                    self.assertLess(head_seconds, 0.2)
-                    self.assertGreater(time.monotonic() - started, 0.2)
+                    self.assertLess(head_seconds, 0.6)
+                    self.assertGreater(time.monotonic() - started, 1.2)
                 else:
                     self.assertGreater(head_seconds, 0.5)
                 self.assertEqual(self.records()[-1]["answer"]["trickled"], mode.split("-")[1])
