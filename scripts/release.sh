@@ -11,6 +11,12 @@
 # a staging folder and renamed into dist/ only at the end, so a failed run
 # leaves dist/ as it was.
 set -uo pipefail
+# The PIN is read once, before any other program starts, kept in this shell
+# only (never exported, never an argument) and handed to each signer through a
+# pipe.
+pin=${STAGEWELL_SIGNING_PIN-}
+pin_given=${STAGEWELL_SIGNING_PIN+1}
+unset STAGEWELL_SIGNING_PIN
 root=$(cd "$(dirname "$0")/.." && pwd)
 me=release.sh
 . "$root/scripts/lib/release.bash"
@@ -35,12 +41,6 @@ while (($#)); do
     *) echo "$me: unknown argument: $1" >&2; usage ;;
   esac
 done
-
-# The PIN is read once, kept in this shell only (never exported, never an
-# argument) and handed to each signer through a pipe.
-pin=${STAGEWELL_SIGNING_PIN-}
-pin_given=${STAGEWELL_SIGNING_PIN+1}
-unset STAGEWELL_SIGNING_PIN
 
 # --- input -------------------------------------------------------------------
 

@@ -75,11 +75,11 @@ class PinWatch:
         self._thread = threading.Thread(target=self._watch, daemon=True)
 
     @staticmethod
-    def _is_release(pid):
-        try:
-            argv = read("/proc/%s/cmdline" % pid).split(b"\0")
-        except OSError:
-            return False
+    def _is_release(cmdline):
+        """The release's shell, or the `env` of its #! line that starts it."""
+        argv = cmdline.split(b"\0")
+        if len(argv) > 1 and os.path.basename(argv[0]) == b"env":
+            argv = argv[1:]
         return len(argv) > 1 and os.path.basename(argv[0]) == b"bash" and argv[1].endswith(b"scripts/release.sh")
 
     def _watch(self):
@@ -89,16 +89,23 @@ class PinWatch:
             for pid in os.listdir("/proc"):
                 if not pid.isdigit():
                     continue
+                cmdline = b""
                 for part in ("cmdline", "environ"):
                     try:
                         text = read("/proc/%s/%s" % (pid, part))
                     except OSError:
                         continue
+                    if part == "cmdline":
+                        cmdline = text
                     # The release's own shell was started with the PIN in its
-                    # environment (where it is given), and its forks share that.
-                    if self.secret in text and pid not in leaked and not (part == "environ" and self._is_release(pid)):
+                    # environment (where it is given), and its forks share that
+                    # until they exec. Judged by the command line read before
+                    # the environment: a fork that execs in between would
+                    # otherwise pass for another program holding the PIN.
+                    if self.secret in text and pid not in leaked and not (
+                            part == "environ" and self._is_release(cmdline)):
                         leaked.add(pid)
-                        self.leaks.append((pid, part, text.replace(b"\0", b" ")[:300]))
+                        self.leaks.append((pid, part, cmdline.replace(b"\0", b" ")[:200]))
                     if part == "cmdline" and b"osslsigncode\0sign" in text and pid not in seen:
                         seen.add(pid)
                         self.signers_seen += 1
