@@ -10,7 +10,7 @@ import unittest
 import zoneinfo
 
 from stagewell_harness import boxes, installation
-from stagewell_harness.double import ServiceDouble, port_of_host, wire
+from stagewell_harness.double import ServiceDouble, header_block, port_of_host, wire
 from stagewell_harness.winebed import WineBed
 
 WORK = os.environ.get("STAGEWELL_E2E_WORK", "/tmp/stagewell-e2e-exchange")
@@ -20,9 +20,7 @@ USER, PASSWORD = "master", "s3cret"
 # Hebrew systems' own zone: far enough from UTC (two or three hours) that a date
 # read in UTC instead of local time shows.
 LOCAL_ZONE = "Asia/Jerusalem"
-# The header block the service receives, byte for byte: the program's two
-# headers, then the Host WinINet adds; no cookie, no cache directive.
-HEADER_BLOCK = "Accept: text/*\r\nUser-Agent: QorRemote\r\nHost: 127.0.0.1:%d\r\n\r\n" % SERVICE_PORT
+HEADER_BLOCK = header_block("127.0.0.1:%d" % SERVICE_PORT)
 
 # A record a user would have: Hebrew folders, "&" and "=" inside values, a
 # placeholder's text inside the reports directory, a local database.

@@ -36,7 +36,7 @@ import time
 import unittest
 
 from stagewell_harness import boxes, installation, tls
-from stagewell_harness.double import ServiceDouble, port_of_host
+from stagewell_harness.double import ServiceDouble, header_block, port_of_host
 from stagewell_harness.proxy import ProxyDouble, service_name_of_host
 from stagewell_harness.winebed import WineBed
 
@@ -46,11 +46,10 @@ HTTPS_PORT = port_of_host(os.environ["STAGEWELL_HTTPS_HOST"])
 PROXIED_NAME = service_name_of_host(os.environ["STAGEWELL_PROXIED_HOST"])
 PROXY_USER, PROXY_PASSWORD = "office", "pr0xy pass"
 
-# What the service receives, byte for byte: the request line, then these
-# header lines in this order, the Host being the run's.
+# What the service receives, byte for byte: the request line, then the header
+# block (double.header_block).
 REQUEST_LINE = re.compile(r"GET /iqor/NewWA\.dll\?QOR_URL=[0-9A-F$]+&QOR_ENCR=[0-9A-F]{20}&Snozel=(0|[1-9]\d{0,2}) "
                           r"HTTP/1\.1")
-HEADER_LINES = ["Accept: text/*", "User-Agent: QorRemote", "Host: %s"]
 # Through the proxy double, which forwards the client's headers but its own
 # hop-by-hop ones, then adds its own Connection.
 FORWARDED_HEADER_NAMES = ["Accept", "User-Agent", "Host", "Connection"]
@@ -60,10 +59,6 @@ REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
 # are compared by content; the rest by size and modification time.
 HASHED_BYTES = 4 << 20
 COOKIE_LIFETIME_S = 365 * 24 * 3600
-
-
-def header_block(host):
-    return "".join(line.replace("%s", host) + "\r\n" for line in HEADER_LINES) + "\r\n"
 
 
 def persistent_cookie(text):

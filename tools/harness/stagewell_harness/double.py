@@ -25,6 +25,13 @@ def _load_wire():
 wire = _load_wire()
 
 
+def header_block(host):
+    """The header block the service receives from the exe, byte for byte: the
+    program's two headers, then the Host WinINet adds (`host`, the run's);
+    no cookie, no cache directive."""
+    return "Accept: text/*\r\nUser-Agent: QorRemote\r\nHost: %s\r\n\r\n" % host
+
+
 def port_of_host(host):
     """The port of a [https://]host[:port] build setting (STAGEWELL_SERVICE_HOST)."""
     secure = host.startswith("https://")
