@@ -109,10 +109,9 @@ class WineBed:
         if fresh:
             shutil.rmtree(self.prefix, ignore_errors=True)
             self._copy_template()
-        self._wineserver("-k")
-        self._wineserver("-w")
+        self._end_server()
         self.reg_import('[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n')
-        subprocess.Popen([WINESERVER, "-p"], env=self.env).wait(timeout=30)
+        self._keep_server()
         return self
 
     def _copy_template(self):
@@ -137,8 +136,7 @@ class WineBed:
 
     def stop(self):
         try:
-            self._wineserver("-k")
-            self._wineserver("-w")
+            self._end_server()
         finally:
             if self._xvfb:
                 processes.stop(self._xvfb, 10)
@@ -148,9 +146,8 @@ class WineBed:
         """Ends every program of the prefix and its server, which writes the
         registry to its files (it otherwise does so some 30 s after a change),
         then starts the server again to stay, as start does."""
-        self._wineserver("-k")
-        self._wineserver("-w")
-        subprocess.Popen([WINESERVER, "-p"], env=self.env).wait(timeout=30)
+        self._end_server()
+        self._keep_server()
 
     def __enter__(self):
         return self.start()
@@ -183,6 +180,15 @@ class WineBed:
                 return True
             time.sleep(0.05)
         return False
+
+    def _end_server(self):
+        """Ends every program of the prefix, then its server."""
+        self._wineserver("-k")
+        self._wineserver("-w")
+
+    def _keep_server(self):
+        """A server that stays after the last program ends, so that each start is warm."""
+        subprocess.Popen([WINESERVER, "-p"], env=self.env).wait(timeout=30)
 
     def _wineserver(self, flag):
         subprocess.run([WINESERVER, flag], env=self.env, stdout=subprocess.DEVNULL,
